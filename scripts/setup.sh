@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs every Debian package Velmora needs (when one is missing) and builds
+# the program into ./build. Safe to run again: it only does what is missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(cmake g++ ninja-build qt6-base-dev qt6-webengine-dev qt6-multimedia-dev
+          libqt6opengl6-dev qt6-tools-dev curl)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+BUILD_DIR=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$BUILD_DIR" -j"$(nproc)"

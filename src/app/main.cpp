@@ -1,0 +1,48 @@
+#include "app/subcommands.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s\n", VELMORA_VERSION);
+        return 0;
+    }
+    // The browser engine refuses to start as root with its sandbox on.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    const bool subcommand = argc >= 2 && argv[1][0] != '-';
+    // Subcommands work without a display.
+    if (subcommand && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    QApplication::setOrganizationName(QStringLiteral("Velmora"));
+    QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+
+    if (subcommand) {
+        QStringList args = QApplication::arguments();
+        const QString name = args.value(1);
+        const Subcommands::Function *fn = Subcommands::find(name);
+        if (!fn) {
+            std::fprintf(stderr, "velmora: unknown subcommand '%s'\n", qPrintable(name));
+            return 2;
+        }
+        return (*fn)(args.mid(2));
+    }
+
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Velmora"));
+    window.setCentralWidget(new QLabel(QStringLiteral("Velmora %1").arg(QStringLiteral(VELMORA_VERSION))));
+    window.resize(640, 400);
+    window.show();
+    return app.exec();
+}
