@@ -1,0 +1,84 @@
+#include "transfer/network.h"
+
+#include <QCoreApplication>
+#include <QIODevice>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
+
+QNetworkAccessManager &TransferNetwork()
+{
+    static QNetworkAccessManager *nam = [] {
+        auto *m = new QNetworkAccessManager(QCoreApplication::instance());
+        m->setCookieJar(new QNetworkCookieJar(m)); // owned by the manager
+        return m;
+    }();
+    return *nam;
+}
+
+QNetworkCookieJar &SharedCookieJar() { return *TransferNetwork().cookieJar(); }
+
+QNetworkRequest TransferRequest(const QUrl &url)
+{
+    QNetworkRequest req(url);
+    req.setRawHeader("Accept-Encoding", "identity");
+    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    return req;
+}
+
+OneShotFetch::OneShotFetch(QObject *parent) : QObject(parent) {}
+
+OneShotFetch::~OneShotFetch() { cancel(); }
+
+void OneShotFetch::start(const QUrl &url, QIODevice *sink)
+{
+    cancel();
+    m_sink = sink;
+    m_body.clear();
+    m_received = 0;
+    m_writeFailed = false;
+    m_status = 0;
+    m_error = QNetworkReply::NoError;
+    QNetworkRequest req = TransferRequest(url);
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_reply = TransferNetwork().get(req);
+    connect(m_reply, &QNetworkReply::readyRead, this, &OneShotFetch::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &OneShotFetch::onFinished);
+}
+
+void OneShotFetch::cancel()
+{
+    if (!m_reply)
+        return;
+    QNetworkReply *r = m_reply;
+    m_reply = nullptr;
+    r->disconnect(this);
+    r->abort();
+    r->deleteLater();
+}
+
+void OneShotFetch::onReadyRead()
+{
+    if (!m_reply)
+        return;
+    const QByteArray chunk = m_reply->readAll();
+    m_received += chunk.size();
+    if (!m_sink)
+        m_body += chunk;
+    else if (!m_writeFailed && m_sink->write(chunk) != chunk.size())
+        m_writeFailed = true;
+}
+
+void OneShotFetch::onFinished()
+{
+    if (!m_reply)
+        return;
+    onReadyRead();
+    QNetworkReply *r = m_reply;
+    m_reply = nullptr;
+    m_status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_error = r->error();
+    r->deleteLater();
+    emit finished(m_received);
+}
