@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "app/settings.h"
+#include "app/utilities.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,6 +30,8 @@ T *named(T *widget, const char *name)
 // regard to case.
 QWidget *loadedWindow(const QString &name)
 {
+    if (!IsFormLoaded(name))
+        return nullptr;
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *w : windows)
         if (w->objectName().compare(name, Qt::CaseInsensitive) == 0)
