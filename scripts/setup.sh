@@ -20,4 +20,9 @@ fi
 
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-cmake --build "$BUILD_DIR" -j"$(nproc)"
+# After new headers arrive (a pull or a merge) CMake's automatic moc step can
+# keep a stale list of them; regenerating it once fixes the link.
+if ! cmake --build "$BUILD_DIR" -j"$(nproc)"; then
+  rm -rf "$BUILD_DIR"/src/velmora_core_autogen
+  cmake --build "$BUILD_DIR" -j"$(nproc)"
+fi
