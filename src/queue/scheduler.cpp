@@ -166,16 +166,15 @@ ItemRef Scheduler::takeRow(int &from, bool createFolders)
             continue;
         list.set(item, DownloadList::Name, SanitizeFileName(item->name));
         QString folder = item->folder;
-        if (createFolders) {
+        if (createFolders && !folder.isEmpty())
             folder = CreateFolderPath(folder);
-            if (folder.isEmpty()) {
-                // The folder cannot be made: writing the file somewhere else
-                // (the root) instead would hide it from the user, so the row
-                // fails and keeps the folder it names.
-                list.setProgress(item, StatusWord::DownloadFailed, item->received, item->percent);
-                list.setState(item, Failed);
-                continue;
-            }
+        if (folder.isEmpty()) {
+            // No folder, or one that cannot be made: a "/" appended to
+            // nothing would send the file to the root, so the row fails and
+            // keeps the folder it names.
+            list.setProgress(item, StatusWord::DownloadFailed, item->received, item->percent);
+            list.setState(item, Failed);
+            continue;
         }
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
