@@ -40,7 +40,7 @@ public:
     bool soundNotices = false; // "声音提示"
     bool autoLogin = false;    // "自动登录"
     bool autoLocate = false;   // "自动定位到下载项"
-    DuplicateNamePolicy sameName = DuplicateNamePolicy::Rename;
+    DuplicateNamePolicy sameName = DuplicateNamePolicy::Rename; // the same-name option, read at the moment of the decision
 
     void setHooks(TransferHooks *hooks) { m_hooks = hooks ? hooks : &m_noHooks; }
     TransferHooks &hooks() const { return *m_hooks; }

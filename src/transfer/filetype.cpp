@@ -187,13 +187,13 @@ QString sniff(const QString &fsPath)
     if (!QFileInfo(fsPath).isFile() || !file.open(QIODevice::ReadOnly))
         return QString();
     const qint64 length = file.size();
-    const qint64 wanted = std::min(length, kHeadBytes);
+    // min(L, 10240) + 1 bytes: one past the end of a short file, which then
+    // reads as 0, and the 10241st byte of a long one.
+    const qint64 wanted = std::min(length, kHeadBytes) + 1;
     QByteArray b = file.read(wanted);
-    if (b.size() < wanted && file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError)
         return QString();
-    // One byte more than the file gives (or than 10240); what the file does
-    // not have reads as 0.
-    b.resize(wanted + 1, '\0');
+    b.resize(wanted, '\0');
 
     QString type;
     switch (signatureType(b, type)) {

@@ -28,7 +28,6 @@ int sniffCommand(const QStringList &args)
             std::fputs(kUsage, stdout);
             return 0;
         } else if (options && arg.startsWith(QLatin1Char('-'))) {
-            put(stderr, QStringLiteral("velmora sniff: unknown option '%1'\n").arg(arg));
             std::fputs(kUsage, stderr);
             return 2;
         } else {
