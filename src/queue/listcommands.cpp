@@ -56,8 +56,11 @@ void DeleteItemFile(const ItemRef &item)
 {
     if (!item || !item->alive())
         return;
+    // Removing is its own existence test: one call to the file system, not
+    // two (a round may reset thousands of rows). A folder of that name is
+    // never removed: unlinking it fails.
     const QString path = ItemFilePath(*item);
-    if (FileExists(path))
+    if (!path.isEmpty())
         QFile::remove(path);
 }
 
@@ -67,15 +70,22 @@ void ResetForRedownload(DownloadList &list, const ItemRef &item, bool forceUnkno
         return;
     DeleteItemFile(item);
     list.setState(item, Waiting);
+    const QString oldType = item->type;
     if (forceUnknownType || typeIs(*item, {"htm", "html"}))
         list.set(item, DownloadList::Type, QStringLiteral("xxx"));
     list.setProgress(item, QString(), QString(), QString());
-    DeleteItemFile(item);
+    // The file under the new type; with the type unchanged it is the one
+    // just deleted (each test is a file-system call, and a round may reset
+    // thousands of rows).
+    if (item->type != oldType)
+        DeleteItemFile(item);
     list.set(item, DownloadList::Key, 对调url(item->key));
 }
 
 void RedownloadFailed(DownloadList &list)
 {
+    if (list.stateCount(Failed) == 0)
+        return; // the supervisor asks every second; spare it the walk
     eachRow(list, [&](const ItemRef &item) {
         if (item->state == Failed)
             ResetForRedownload(list, item, false);
