@@ -5,6 +5,7 @@
 // login). It needs no window: `velmora get` and the tests drive the same
 // engine without one.
 #include "queue/downloadlist.h"
+#include "transfer/headers.h"
 
 #include <QObject>
 
@@ -39,6 +40,7 @@ public:
     bool soundNotices = false; // "声音提示"
     bool autoLogin = false;    // "自动登录"
     bool autoLocate = false;   // "自动定位到下载项"
+    DuplicateNamePolicy sameName = DuplicateNamePolicy::Rename; // the same-name option, read at the moment of the decision
 
     void setHooks(TransferHooks *hooks) { m_hooks = hooks ? hooks : &m_noHooks; }
     TransferHooks &hooks() const { return *m_hooks; }
