@@ -1,0 +1,170 @@
+// Mode-1 speed and memory: one 200 MB file from a loopback server in another
+// process (python3 -m http.server), fetched by InetTransfer and by curl -o in
+// the same run. Prints the throughput ratio (target >= 0.8) and the growth of
+// the peak resident memory over the idle size (target <= 30 MB).
+#include "app/clock.h"
+#include "app/settings.h"
+#include "queue/downloadsession.h"
+#include "transfer/inettransfer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+constexpr qint64 FileSize = 200LL * 1024 * 1024;
+
+qint64 statusKb(const char *field)
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Starts the peak-memory figure afresh at the current size.
+void resetPeak()
+{
+    QFile f("/proc/self/clear_refs");
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+quint16 freePort()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort();
+}
+
+bool waitForServer(quint16 port)
+{
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        if (s.waitForConnected(200))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+double curlSeconds(const QString &url, const QString &out)
+{
+    QFile::remove(out);
+    QElapsedTimer t;
+    t.start();
+    QProcess curl;
+    curl.start("curl", {"-s", "-o", out, url});
+    if (!curl.waitForFinished(120000) || curl.exitCode() != 0 || QFileInfo(out).size() != FileSize)
+        return -1;
+    return t.nsecsElapsed() / 1e9;
+}
+
+double inetSeconds(DownloadSession &session, InetTransfer &inet, const QString &url, const QString &folder)
+{
+    session.list().clear();
+    QFile::remove(folder + "/big.bin");
+    session.list().add(url, "big", "bin", folder + "/");
+    ItemRef row = session.list().find(url);
+    session.list().setState(row, Downloading);
+    QEventLoop loop;
+    QObject::connect(&inet, &InetTransfer::ended, &loop, &QEventLoop::quit);
+    QElapsedTimer t;
+    t.start();
+    inet.Inet下载当前文件(row);
+    loop.exec();
+    const double s = t.nsecsElapsed() / 1e9;
+    if (row->state != Finished || QFileInfo(folder + "/big.bin").size() != FileSize) {
+        std::printf("InetTransfer failed: state %d size %s percent %s\n", int(row->state), qPrintable(row->size),
+                    qPrintable(row->percent));
+        return -1;
+    }
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("VELMORA_HOME", home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+
+    QTemporaryDir work;
+    const QString served = work.path() + "/served";
+    const QString out = work.path() + "/out";
+    QDir().mkpath(served);
+    QDir().mkpath(out);
+    {
+        QFile f(served + "/big.bin");
+        if (!f.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray block(1024 * 1024, Qt::Uninitialized);
+        for (qint64 done = 0; done < FileSize; done += block.size()) {
+            for (int i = 0; i < block.size(); ++i)
+                block[i] = char((done + i) * 131 + ((done + i) >> 12));
+            f.write(block);
+        }
+    }
+
+    const quint16 port = freePort();
+    QProcess server;
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice()); // its request log
+    server.start("python3", {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1", "--directory", served});
+    if (!server.waitForStarted() || !waitForServer(port)) {
+        std::printf("could not start the loopback server\n");
+        return 1;
+    }
+    const QString url = QStringLiteral("http://127.0.0.1:%1/big.bin").arg(port);
+
+    Program().MaxFileSizeMB = 1000;
+    DownloadSession session;
+    InetTransfer inet(session);
+
+    // Idle: everything set up, nothing transferred yet.
+    resetPeak();
+    const qint64 idleKb = statusKb("VmRSS:");
+
+    double bestCurl = 1e9, bestInet = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        const double c = curlSeconds(url, out + "/curl.bin");
+        const double i = inetSeconds(session, inet, url, out);
+        if (c < 0 || i < 0) {
+            std::printf("round %d failed (curl %.3f s, InetTransfer %.3f s)\n", round, c, i);
+            return 1;
+        }
+        std::printf("round %d: curl %.3f s, InetTransfer %.3f s\n", round, c, i);
+        bestCurl = std::min(bestCurl, c);
+        bestInet = std::min(bestInet, i);
+    }
+    const qint64 peakKb = statusKb("VmHWM:");
+
+    const double mb = FileSize / 1048576.0;
+    std::printf("curl -o:      %.1f MB/s\n", mb / bestCurl);
+    std::printf("InetTransfer: %.1f MB/s\n", mb / bestInet);
+    std::printf("throughput ratio (InetTransfer / curl): %.2f (target >= 0.8)\n", bestCurl / bestInet);
+    std::printf("idle RSS %.1f MB, peak %.1f MB, growth %.1f MB (target <= 30 MB)\n", idleKb / 1024.0,
+                peakKb / 1024.0, (peakKb - idleKb) / 1024.0);
+
+    server.terminate();
+    server.waitForFinished(3000);
+    return 0;
+}
