@@ -156,6 +156,16 @@ bool Scheduler::DownloadsActive() const
         || (m_mode2 && m_mode2->CountTransferSlots() > 1);
 }
 
+bool Scheduler::ClosingNeedsConfirmation() const
+{
+    return DownloadsActive() || !检测是否下载列表完毕(m_session.list());
+}
+
+QString Scheduler::ClosingQuestion()
+{
+    return QStringLiteral("正在下载文件或者下载没有完成，要强制关闭窗口吗？");
+}
+
 ItemRef Scheduler::takeRow(int &from, bool createFolders)
 {
     DownloadList &list = m_session.list();

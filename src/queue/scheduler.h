@@ -67,6 +67,11 @@ public:
     // A transfer or the scheduler is at work: the list must keep its order
     // and length.
     bool DownloadsActive() const;
+    // Closing the window discards work: a transfer runs, a slot is loaded,
+    // the list is not done, or the scheduler runs. The window then asks
+    // ClosingQuestion before it closes.
+    bool ClosingNeedsConfirmation() const;
+    static QString ClosingQuestion();
 
     void timerDownTick();
     void timer1Tick();

@@ -405,6 +405,26 @@ private slots:
         QVERIFY(!rig.scheduler.DownloadsActive());
     }
 
+    void closingAsksWhileWorkRemains()
+    {
+        TempHome home;
+        SchedulerRig rig;
+        QVERIFY(!rig.scheduler.ClosingNeedsConfirmation());
+        // A waiting row asks even when nothing runs.
+        rig.addRows(1, home.folder("save"));
+        QVERIFY(rig.scheduler.ClosingNeedsConfirmation());
+        rig.list().setState(rig.row(0), Finished);
+        QVERIFY(!rig.scheduler.ClosingNeedsConfirmation());
+        rig.m2.inUse.insert(6);
+        QVERIFY(rig.scheduler.ClosingNeedsConfirmation());
+        rig.m2.inUse.clear();
+        rig.m1.executing = true;
+        QVERIFY(rig.scheduler.ClosingNeedsConfirmation());
+        rig.m1.executing = false;
+        rig.scheduler.start();
+        QVERIFY(rig.scheduler.ClosingNeedsConfirmation());
+    }
+
     void switchingResetsTheThreadCount()
     {
         SchedulerRig rig(2);
