@@ -244,12 +244,12 @@ void InetTransfer::dropReply()
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     reply->disconnect(this);
-    if (!reply->isFinished()) {
-        if (reply->error() == QNetworkReply::NoError)
-            reply->abort();
-        else
-            reply->close(); // an HTTP error status: abort() would report a second error
-    }
+    // A reply with an error status gets its error reported by the network
+    // layer in any case; aborting it as well would report a second one. Its
+    // deletion cancels the request just the same.
+    const bool errorStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400;
+    if (!reply->isFinished() && !errorStatus && reply->error() == QNetworkReply::NoError)
+        reply->abort();
     reply->deleteLater();
 }
 

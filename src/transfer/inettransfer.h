@@ -58,11 +58,15 @@ public:
     // already set, the row goes back to Waiting with "等待重新下载" and
     // nothing else happens (no ended() follows for it).
     void Inet下载当前文件(const ItemRef &row);
-    // The transfer itself; ended() follows once its finish step has run.
+    // The transfer itself: sets DownloadBusy (clearing it is the caller's
+    // business) and ends with ended() once its finish step has run. While a
+    // transfer is under way the row is put back as above.
     void Inet下载文件(const ItemRef &row);
     // The one-piece fetch for responses without a usable length or a
-    // "200 OK" status line: follows redirects, sends no Referer, writes the
-    // body to path only when at least 2 bytes came.
+    // "200 OK" status line, and for redirects: follows redirects, sends no
+    // Referer, writes the body to path only when at least 2 bytes came and
+    // the final answer is not an error page. It is a step of the running
+    // transfer of that row; called at any other time it does nothing.
     void FetchWholeFile(const ItemRef &row, const QString &path);
 
     // True while a transfer of this control is under way: from the request

@@ -7,7 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -317,6 +321,43 @@ private slots:
         }
     }
 
+    // The one-piece fetch can hang too: it ends on the stall limit and on
+    // the stop like the streamed body does.
+    void fetchStalledOrStopped_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<QString>("size");
+        QTest::newRow("stall") << false << "";
+        QTest::newRow("stop") << true << "下载取消";
+    }
+    void fetchStalledOrStopped()
+    {
+        QFETCH(bool, stop);
+        server->route("/r", ScriptedResponse::redirect("/hang.pdf"));
+        ScriptedResponse hang = ScriptedResponse::ok(PdfBody.left(100), "application/pdf", false);
+        hang.lieAboutLength(5000);
+        hang.end = ScriptedResponse::End::KeepOpen;
+        server->route("/hang.pdf", hang);
+        ItemRef row = addPath("/r");
+        QSignalSpy ended(inet.get(), &InetTransfer::ended);
+        inet->Inet下载当前文件(row);
+        QTRY_COMPARE(server->requests.value(server->requests.size() - 1).path, QByteArray("/hang.pdf"));
+        QTest::qWait(50);
+        if (stop) {
+            session->DownloadBusy = false;
+        } else {
+            clock.advance(119);
+            inet->check();
+            QCOMPARE(ended.count(), 0);
+            clock.advance(2);
+        }
+        inet->check();
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(row->state, Failed);
+        QTEST(row->size, "size");
+        QCOMPARE(filesInFolder(), QStringList());
+    }
+
     // An error page is not the file: the row fails and an old file of that
     // name is left alone.
     void errorStatus_data()
@@ -363,6 +404,45 @@ private slots:
         QVERIFY(proxy.head.contains("\r\nReferer: http://files.example.invalid\r\n"));
         QCOMPARE(row->state, Finished);
         QCOMPARE(readFile(saved("paper.pdf")), QByteArray("hello"));
+    }
+
+    // A certificate the system does not trust fails the row; the error is
+    // never waved through.
+    void untrustedCertificateFails()
+    {
+        if (!QSslSocket::supportsSsl() || QStandardPaths::findExecutable("openssl").isEmpty())
+            QSKIP("no TLS support or no openssl to make a certificate");
+        const QString key = home->path() + "/key.pem", cert = home->path() + "/cert.pem";
+        QProcess openssl;
+        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                                  "-days", "1", "-subj", "/CN=127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+        QFile keyFile(key), certFile(cert);
+        QVERIFY(keyFile.open(QIODevice::ReadOnly) && certFile.open(QIODevice::ReadOnly));
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+        tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
+        QSslServer tlsServer;
+        tlsServer.setSslConfiguration(tls);
+        int answered = 0;
+        connect(&tlsServer, &QTcpServer::pendingConnectionAvailable, this, [&] {
+            while (QTcpSocket *s = tlsServer.nextPendingConnection())
+                connect(s, &QTcpSocket::readyRead, this, [&answered, s] {
+                    s->readAll();
+                    ++answered;
+                    s->write("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
+                    s->disconnectFromHost();
+                });
+        });
+        QVERIFY(tlsServer.listen(QHostAddress::LocalHost, 0));
+
+        ItemRef row = addRow("https://127.0.0.1:" + QString::number(tlsServer.serverPort()) + "/a.pdf");
+        QVERIFY(runToEnd(row));
+        QCOMPARE(inet->Protocol(), 5);
+        QCOMPARE(inet->RemotePort(), 443);
+        QCOMPARE(row->state, Failed);
+        QCOMPARE(answered, 0);
+        QCOMPARE(filesInFolder(), QStringList());
     }
 
     void connectionSetup_data()

@@ -1,0 +1,39 @@
+#include "app/browserprofile.h"
+
+#include "app/paths.h"
+#include "transfer/network.h"
+
+#include <QCoreApplication>
+#include <QNetworkCookieJar>
+#include <QPointer>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+
+QWebEngineProfile *BrowserProfile()
+{
+    static QPointer<QWebEngineProfile> profile;
+    if (!profile) {
+        profile = new QWebEngineProfile(QStringLiteral("Velmora"), QCoreApplication::instance());
+        const QString dir = Paths::browserProfileDir();
+        profile->setPersistentStoragePath(dir);
+        profile->setCachePath(dir + QStringLiteral("/cache"));
+        MirrorCookies(profile->cookieStore(), &SharedCookieJar());
+    }
+    return profile;
+}
+
+void MirrorCookies(QWebEngineCookieStore *store, QNetworkCookieJar *jar)
+{
+    if (!store || !jar)
+        return;
+    const QPointer<QNetworkCookieJar> target(jar);
+    QObject::connect(store, &QWebEngineCookieStore::cookieAdded, jar, [target](const QNetworkCookie &cookie) {
+        if (target)
+            target->insertCookie(cookie); // replaces one of the same name, domain and path
+    });
+    QObject::connect(store, &QWebEngineCookieStore::cookieRemoved, jar, [target](const QNetworkCookie &cookie) {
+        if (target)
+            target->deleteCookie(cookie);
+    });
+    store->loadAllCookies();
+}

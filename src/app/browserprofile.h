@@ -1,0 +1,15 @@
+#pragma once
+// The program's one persistent browser profile. Its cookies are mirrored into
+// the transfers' cookie jar, so that a login made in a browser pane lets the
+// next downloads through, as the shared cookie store of the desktop did.
+class QNetworkCookieJar;
+class QWebEngineCookieStore;
+class QWebEngineProfile;
+
+// The profile "Velmora", stored below Paths::browserProfileDir(). Created on
+// the first call (only a browser pane asks for it), owned by the application.
+QWebEngineProfile *BrowserProfile();
+
+// Keeps jar up to date with every cookie the store adds or removes, starting
+// with the ones it already holds.
+void MirrorCookies(QWebEngineCookieStore *store, QNetworkCookieJar *jar);
