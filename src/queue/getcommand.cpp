@@ -1,0 +1,362 @@
+#include "queue/getcommand.h"
+
+#include "app/settings.h"
+#include "app/subcommands.h"
+#include "app/utilities.h"
+#include "queue/downloadsession.h"
+#include "queue/scheduler.h"
+#include "queue/transferadapters.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTextStream>
+#include <QTimer>
+#include <QUrl>
+
+#include <cmath>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+bool wholeNumber(const QString &text, int low, int high, int &value)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < low || n > high)
+        return false;
+    value = n;
+    return true;
+}
+
+// Removes the line breaks and NULs a title may carry, then the spaces around it.
+QString cleanTitle(QString title)
+{
+    title.remove(QStringLiteral("\r\n"));
+    title.remove(QLatin1Char('\r'));
+    title.remove(QLatin1Char('\n'));
+    title.remove(QChar(0));
+    return title.trimmed();
+}
+
+} // namespace
+
+QString GetUsage()
+{
+    return QStringLiteral(
+        "usage: velmora get [--folder DIR] [--mode 1|2] [--threads N] [--interval S] "
+        "[--same-name skip|overwrite|rename] [--max-size MB] [--proxy HOST:PORT] [--retries N] "
+        "[--from FILE] [URL...]");
+}
+
+bool ParseGetArguments(const QStringList &args, GetOptions &options, QString &error)
+{
+    options = GetOptions();
+    QString folder = QDir::currentPath();
+    bool modeGiven = false;
+    bool optionsEnd = false;
+
+    for (int i = 0; i < args.size(); ++i) {
+        QString arg = args[i];
+        if (optionsEnd || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            options.urls << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnd = true;
+            continue;
+        }
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.help = true;
+            continue;
+        }
+        // "--name value" or "--name=value".
+        QString value;
+        bool hasValue = false;
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        if (arg.startsWith(QLatin1String("--")) && eq > 2) {
+            value = arg.mid(eq + 1);
+            arg = arg.left(eq);
+            hasValue = true;
+        }
+        static const QStringList known = {"--folder",   "--mode",  "--threads", "--interval", "--same-name",
+                                          "--max-size", "--proxy", "--retries", "--from"};
+        if (!known.contains(arg)) {
+            error = QStringLiteral("velmora get: unknown option '%1'").arg(args[i]);
+            return false;
+        }
+        if (!hasValue) {
+            if (i + 1 >= args.size()) {
+                error = QStringLiteral("velmora get: option '%1' needs a value").arg(arg);
+                return false;
+            }
+            value = args[++i];
+        }
+
+        if (arg == QLatin1String("--folder")) {
+            if (value.trimmed().isEmpty()) {
+                error = QStringLiteral("velmora get: --folder needs a folder");
+                return false;
+            }
+            folder = QDir::isAbsolutePath(value) ? value : QDir::current().absoluteFilePath(value);
+        } else if (arg == QLatin1String("--mode")) {
+            if (!wholeNumber(value, 1, 2, options.mode)) {
+                error = QStringLiteral("velmora get: --mode must be 1 or 2, not '%1'").arg(value);
+                return false;
+            }
+            modeGiven = true;
+        } else if (arg == QLatin1String("--threads")) {
+            if (!wholeNumber(value, 1, 6, options.threads)) {
+                error = QStringLiteral("velmora get: --threads must be a number from 1 to 6, not '%1'").arg(value);
+                return false;
+            }
+        } else if (arg == QLatin1String("--interval")) {
+            if (!wholeNumber(value, 0, 600, options.interval)) {
+                error = QStringLiteral("velmora get: --interval must be a number of seconds from 0 to 600, not '%1'").arg(value);
+                return false;
+            }
+        } else if (arg == QLatin1String("--same-name")) {
+            const QString v = value.trimmed().toLower();
+            if (v == QLatin1String("skip"))
+                options.sameName = DuplicateNamePolicy::Skip;
+            else if (v == QLatin1String("overwrite"))
+                options.sameName = DuplicateNamePolicy::Overwrite;
+            else if (v == QLatin1String("rename"))
+                options.sameName = DuplicateNamePolicy::Rename;
+            else {
+                error = QStringLiteral("velmora get: --same-name must be skip, overwrite or rename, not '%1'").arg(value);
+                return false;
+            }
+        } else if (arg == QLatin1String("--max-size")) {
+            bool ok = false;
+            const double mb = value.trimmed().toDouble(&ok);
+            if (!ok || !std::isfinite(mb) || mb <= 0) {
+                error = QStringLiteral("velmora get: --max-size must be a positive number of MB, not '%1'").arg(value);
+                return false;
+            }
+            options.maxSizeMB = mb;
+        } else if (arg == QLatin1String("--proxy")) {
+            const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
+            int port = 0;
+            if (colon <= 0 || !wholeNumber(value.mid(colon + 1), 1, 65535, port)) {
+                error = QStringLiteral("velmora get: --proxy must be HOST:PORT, not '%1'").arg(value);
+                return false;
+            }
+            options.proxyHost = value.left(colon).trimmed();
+            options.proxyPort = QString::number(port);
+        } else if (arg == QLatin1String("--retries")) {
+            if (!wholeNumber(value, 0, 1000000, options.retries)) {
+                error = QStringLiteral("velmora get: --retries must be a number of rounds (0 or more), not '%1'").arg(value);
+                return false;
+            }
+        } else if (arg == QLatin1String("--from")) {
+            options.fromFile = value;
+        }
+    }
+
+    if (!options.proxyHost.isEmpty()) {
+        // Only mode 1 goes through a proxy.
+        if (modeGiven && options.mode != 1) {
+            error = QStringLiteral("velmora get: --proxy works in mode 1 only");
+            return false;
+        }
+        options.mode = 1;
+    }
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    options.folder = folder;
+    return true;
+}
+
+GetEntry EntryForUrl(const QString &url)
+{
+    GetEntry entry;
+    entry.url = url.trimmed();
+    const QUrl parsed(entry.url);
+    const QString last = parsed.fileName(QUrl::FullyDecoded);
+    const qsizetype dot = last.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) {
+        entry.name = last.left(dot);
+        entry.type = SanitizeFileName(last.mid(dot + 1));
+    } else {
+        entry.name = last;
+    }
+    entry.name = SanitizeFileName(entry.name);
+    // A URL ending in "/" names no file: the host stands in.
+    if (entry.name.isEmpty())
+        entry.name = SanitizeFileName(parsed.host());
+    if (entry.name.isEmpty())
+        entry.name = QStringLiteral("download");
+    return entry;
+}
+
+bool EntryFromLine(const QString &line, GetEntry &entry)
+{
+    QString text = line;
+    if (text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    if (text.trimmed().isEmpty())
+        return false;
+    const QStringList fields = text.split(QLatin1Char('\t'));
+    if (fields.size() < 2) {
+        entry = EntryForUrl(text);
+        return true;
+    }
+    entry = EntryForUrl(fields[1]);
+    const QString name = SanitizeFileName(cleanTitle(fields[0]));
+    if (!name.isEmpty())
+        entry.name = name;
+    if (fields.size() >= 3)
+        entry.type = fields[2].trimmed();
+    return true;
+}
+
+bool CollectGetEntries(const GetOptions &options, QList<GetEntry> &entries, QString &error)
+{
+    entries.clear();
+    if (!options.fromFile.isEmpty()) {
+        QFile file;
+        bool opened;
+        if (options.fromFile == QLatin1String("-"))
+            opened = file.open(stdin, QIODevice::ReadOnly);
+        else {
+            file.setFileName(options.fromFile);
+            opened = file.open(QIODevice::ReadOnly);
+        }
+        if (!opened) {
+            error = QStringLiteral("velmora get: cannot read '%1': %2").arg(options.fromFile, file.errorString());
+            return false;
+        }
+        QTextStream in(&file);
+        in.setEncoding(QStringConverter::Utf8);
+        QString line;
+        while (in.readLineInto(&line)) {
+            GetEntry entry;
+            if (EntryFromLine(line, entry) && !entry.url.isEmpty())
+                entries << entry;
+        }
+    }
+    for (const QString &url : options.urls)
+        if (!url.trimmed().isEmpty())
+            entries << EntryForUrl(url);
+    if (entries.isEmpty()) {
+        error = QStringLiteral("velmora get: no URLs to download (give URLs or --from FILE)");
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+QString stateName(ItemState s)
+{
+    switch (s) {
+    case Waiting: return QStringLiteral("Waiting");
+    case Downloading: return QStringLiteral("Downloading");
+    case Finished: return QStringLiteral("Finished");
+    case Failed: return QStringLiteral("Failed");
+    }
+    return QStringLiteral("Waiting");
+}
+
+// Tabs or line breaks inside a field would break the one-row-per-line output.
+QString field(QString text)
+{
+    for (QChar &c : text)
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    return text;
+}
+
+void printLine(FILE *out, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
+    std::fputc('\n', out);
+}
+
+int downloadAll(const GetOptions &options, const QList<GetEntry> &entries)
+{
+    // The program-wide values the transfers read, from the options only.
+    ProgramValues &program = Program();
+    program.DownloadMode = options.mode;
+    program.ProxyEnabled = options.proxyHost.isEmpty() ? 0 : 1;
+    program.ProxyAddress = options.proxyHost;
+    program.ProxyPort = options.proxyPort;
+    program.MaxFileSizeMB = options.maxSizeMB;
+
+    DownloadSession session;
+    session.sameName = options.sameName;
+    for (const GetEntry &e : entries)
+        session.list().add(e.url, e.name, e.type, options.folder);
+
+    Scheduler scheduler(session);
+    SchedulerTransfers transfers(scheduler);
+    scheduler.setThreadCount(options.threads);
+    scheduler.setInterval(options.interval);
+    scheduler.setRedownloadChoice(0);
+    scheduler.setAutoRedownload(options.retries > 0);
+    int rounds = 0;
+    QObject::connect(&scheduler, &Scheduler::redownloadRoundStarted, [&] {
+        if (++rounds >= options.retries)
+            scheduler.setAutoRedownload(false);
+    });
+
+    const bool terminal = isatty(STDERR_FILENO);
+    QEventLoop loop;
+    auto settled = [&] {
+        return !scheduler.isRunning() && 检测是否下载列表完毕(session.list()) && !transfers.inet.StillExecuting()
+            && transfers.transferSlots.CountTransferSlots() == 1;
+    };
+    QObject::connect(&scheduler, &Scheduler::supervised, [&] {
+        if (terminal) {
+            std::fputs("\r\033[K", stderr);
+            std::fputs(StatusCountsText(session.list()).toUtf8().constData(), stderr);
+            std::fflush(stderr);
+        }
+        if (settled())
+            loop.quit();
+    });
+
+    scheduler.start();
+    scheduler.startSupervisor();
+    // The first row need not wait a whole second.
+    QTimer::singleShot(0, &scheduler, &Scheduler::timerDownTick);
+    loop.exec();
+    scheduler.stopSupervisor();
+    if (terminal)
+        std::fputc('\n', stderr);
+
+    bool allFinished = true;
+    const DownloadList &list = session.list();
+    for (int i = 0; i < list.count(); ++i) {
+        const ItemRef row = list.at(i);
+        allFinished = allFinished && row->state == Finished;
+        printLine(stdout, QStringList{stateName(row->state), field(row->name), field(row->type), field(row->size),
+                                      field(row->received), field(row->percent), field(ItemFilePath(*row))}
+                              .join(QLatin1Char('\t')));
+    }
+    std::fflush(stdout);
+    return allFinished ? 0 : 1;
+}
+
+} // namespace
+
+int RunGetCommand(const QStringList &args)
+{
+    GetOptions options;
+    QString error;
+    QList<GetEntry> entries;
+    if (!ParseGetArguments(args, options, error) || (!options.help && !CollectGetEntries(options, entries, error))) {
+        printLine(stderr, error);
+        return 2;
+    }
+    if (options.help) {
+        printLine(stdout, GetUsage());
+        return 0;
+    }
+    return downloadAll(options, entries);
+}
+
+static SubcommandRegistration registerGet(QStringLiteral("get"), RunGetCommand);

@@ -1,0 +1,343 @@
+#include "transfer/downloader.h"
+
+#include "app/clock.h"
+#include "transfer/headers.h"
+#include "transfer/network.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPainter>
+#include <QPixmap>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+const QString Downloader::ReasonCannotDownload = QStringLiteral("无法下载");
+const QString Downloader::ReasonTimedOut = QStringLiteral("超时");
+const QString Downloader::ReasonCannotWrite = QStringLiteral("无法写入");
+
+qint32 ClampToEventBytes(qint64 bytes)
+{
+    if (bytes > std::numeric_limits<qint32>::max())
+        return std::numeric_limits<qint32>::max();
+    if (bytes < std::numeric_limits<qint32>::min())
+        return std::numeric_limits<qint32>::min();
+    return qint32(bytes);
+}
+
+namespace {
+
+std::filesystem::path nativePath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+// Moves `from` over `to`, replacing a file there in one step (so the name
+// never stands empty). Refuses to replace a folder.
+bool replaceFile(const QString &from, const QString &to)
+{
+    std::error_code ec;
+    std::filesystem::rename(nativePath(from), nativePath(to), ec);
+    return !ec;
+}
+
+// A connection that broke or never came: whatever arrived is not the whole
+// file. HTTP error statuses are not counted here; their body is what the
+// server sent.
+bool transportFailed(QNetworkReply::NetworkError e)
+{
+    return (e > QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied) || e == QNetworkReply::ProtocolFailure;
+}
+
+QPixmap facePicture()
+{
+    QPixmap pm(32, 32);
+    pm.fill(QColor(0x2b, 0x6c, 0xb0));
+    QPainter p(&pm);
+    p.setPen(QPen(Qt::white, 3));
+    p.drawLine(16, 6, 16, 22);
+    p.drawLine(9, 15, 16, 22);
+    p.drawLine(23, 15, 16, 22);
+    p.drawLine(8, 26, 24, 26);
+    return pm;
+}
+
+} // namespace
+
+Downloader::Downloader(QWidget *parent) : QWidget(parent)
+{
+    P1 = new QLabel(this);
+    P1->setObjectName(QStringLiteral("P1"));
+    P1->setPixmap(facePicture());
+    P1->move(0, 0);
+    P1->adjustSize();
+    setFixedSize(P1->size());
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &Downloader::Timer1Tick);
+
+    Inet1 = new OneShotFetch(this);
+    Inet1->setObjectName(QStringLiteral("Inet1"));
+    connect(Inet1, &OneShotFetch::finished, this, &Downloader::onFallbackFinished);
+}
+
+Downloader::~Downloader() { stop(); }
+
+bool Downloader::isRunning() const { return !m_ended && (m_reply || Inet1->isRunning()); }
+bool Downloader::fallbackRunning() const { return Inet1->isRunning(); }
+
+void Downloader::BeginDownload(const QString &url, const QString &savePath, const QString &tag)
+{
+    Q_UNUSED(tag)
+    stop();
+    m_ended = false;
+    m_bodyFailed = false;
+    m_readBytes = 0;
+    m_seenAtTick = 0;
+    m_bytesMax = 0;
+    m_bytesRead = 0;
+
+    m_savePath = savePath;
+    const QString target = FileSystemPath(savePath);
+
+    // The two bytes 01 00 reserve the name while the body arrives, so that
+    // the naming of the next transfer sees it taken. A file already there
+    // (the old file being overwritten) reserves it as well and is left
+    // untouched until the new body replaces it whole.
+    if (!QFileInfo::exists(target)) {
+        QFile reservation(target);
+        if (reservation.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            reservation.write("\x01\x00", 2);
+    }
+
+    m_startTime = Now();
+    Timer1->start();
+
+    m_url = QString(url).replace(QStringLiteral("&amp;"), QStringLiteral("&"), Qt::CaseInsensitive).trimmed();
+
+    if (!openBody()) {
+        // Nowhere to put the body (missing folder, a folder at the target,
+        // no permission): fail once the caller has returned.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_ended)
+                raiseError(ReasonCannotWrite);
+        });
+        return;
+    }
+
+    QNetworkRequest req = TransferRequest(QUrl(m_url));
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    req.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    m_reply = TransferNetwork().get(req);
+    connect(m_reply, &QNetworkReply::readyRead, this, &Downloader::onReadyRead);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &Downloader::onProgress);
+    connect(m_reply, &QNetworkReply::finished, this, &Downloader::onReadFinished);
+}
+
+bool Downloader::CancelAsyncRead()
+{
+    if (m_reply) {
+        dropReply();
+        if (!Inet1->isRunning())
+            discardBody();
+    }
+    return false;
+}
+
+void Downloader::stop()
+{
+    m_ended = true;
+    Timer1->stop();
+    dropReply();
+    Inet1->cancel(); // before the body it may be writing into goes
+    discardBody();
+}
+
+void Downloader::dropReply()
+{
+    if (!m_reply)
+        return;
+    QNetworkReply *r = m_reply;
+    m_reply = nullptr;
+    r->disconnect(this);
+    r->abort();
+    r->deleteLater();
+}
+
+bool Downloader::openBody()
+{
+    discardBody();
+    const QFileInfo target(FileSystemPath(m_savePath));
+    const QString dir = target.absolutePath();
+    if (target.isDir() || !QFileInfo(dir).isDir())
+        return false;
+    // A hidden name of bounded length beside the target, so that the final
+    // move stays on one file system and is a rename.
+    const QString stem = target.fileName().left(40);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const QString name = QStringLiteral("%1/.%2.%3.part")
+                                 .arg(dir, stem)
+                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        auto file = std::make_unique<QFile>(name);
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            m_body = std::move(file);
+            m_bodyFailed = false;
+            return true;
+        }
+        if (!QFileInfo::exists(name))
+            break; // not a name clash: other names will not help
+    }
+    return false;
+}
+
+void Downloader::discardBody()
+{
+    if (!m_body)
+        return;
+    m_body->close();
+    m_body->remove();
+    m_body.reset();
+}
+
+bool Downloader::commitBody(qint64 expectedSize)
+{
+    if (!m_body)
+        return false;
+    m_body->close();
+    const bool written = !m_bodyFailed && m_body->error() == QFileDevice::NoError
+                         && QFileInfo(m_body->fileName()).size() == expectedSize;
+    if (!written || !replaceFile(m_body->fileName(), FileSystemPath(m_savePath))) {
+        discardBody();
+        return false;
+    }
+    m_body.reset();
+    return true;
+}
+
+qint64 Downloader::watchedBytes() const { return m_readBytes + Inet1->bytesReceived(); }
+
+void Downloader::onReadyRead()
+{
+    if (!m_reply)
+        return;
+    const QByteArray chunk = m_reply->readAll();
+    if (chunk.isEmpty())
+        return;
+    m_readBytes += chunk.size();
+    if (m_body && m_body->write(chunk) != chunk.size()) {
+        // Disk full or the folder went away: reading on cannot end well.
+        m_bodyFailed = true;
+        raiseError(ReasonCannotWrite);
+    }
+}
+
+void Downloader::onProgress(qint64 received, qint64 total)
+{
+    // At its end a read without a size reports what it got as its total;
+    // only the response's own length counts as a size.
+    if (!m_reply || !m_reply->header(QNetworkRequest::ContentLengthHeader).isValid() || total < 1)
+        return; // no size reported
+    m_bytesMax = total;
+    m_bytesRead = received;
+    emit DownloadProgress(ClampToEventBytes(received), ClampToEventBytes(total), m_savePath);
+    // A handler may have unloaded this control: touch nothing more.
+}
+
+void Downloader::onReadFinished()
+{
+    if (!m_reply)
+        return;
+    onReadyRead();
+    if (m_ended || !m_reply)
+        return;
+    QNetworkReply *r = m_reply;
+    bool known = false;
+    const qint64 total = r->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    const qint64 max = known ? total : -1;
+    const qint64 read = m_readBytes;
+    m_reply = nullptr;
+    r->disconnect(this);
+    r->deleteLater();
+
+    if (max < 1 || read < 1) {
+        startFallback();
+        return;
+    }
+    if (!commitBody(read)) {
+        raiseError(ReasonCannotWrite);
+        return;
+    }
+    raiseComplete(read, max);
+}
+
+void Downloader::startFallback()
+{
+    Inet1->cancel();
+    if (!openBody()) {
+        raiseError(ReasonCannotWrite);
+        return;
+    }
+    Inet1->start(QUrl(m_url), m_body.get());
+}
+
+void Downloader::onFallbackFinished()
+{
+    if (m_ended)
+        return;
+    const qint64 bytes = Inet1->bytesReceived();
+    if (bytes < 2 || transportFailed(Inet1->error())) {
+        raiseError(ReasonCannotDownload);
+        return;
+    }
+    if (Inet1->writeFailed() || !commitBody(bytes)) {
+        raiseError(ReasonCannotWrite);
+        return;
+    }
+    const qint64 length = QFileInfo(FileSystemPath(m_savePath)).size();
+    raiseComplete(length, length);
+}
+
+void Downloader::raiseComplete(qint64 read, qint64 max)
+{
+    m_ended = true;
+    Timer1->stop();
+    m_bytesRead = read;
+    m_bytesMax = max;
+    emit DownloadComplete(ClampToEventBytes(read), ClampToEventBytes(max), m_savePath);
+}
+
+void Downloader::raiseError(const QString &reason)
+{
+    stop();
+    emit DownloadError(reason, m_savePath);
+}
+
+void Downloader::Timer1Tick()
+{
+    if (m_ended)
+        return;
+    const qint64 bytes = watchedBytes();
+    if (bytes == m_seenAtTick) {
+        if (Now() - m_startTime >= StallLimitSeconds) {
+            CancelAsyncRead();
+            Timer1->stop();
+            raiseError(ReasonTimedOut);
+        }
+        return;
+    }
+    m_seenAtTick = bytes;
+    m_startTime = Now();
+}

@@ -1,0 +1,345 @@
+#include "queue/getcommand.h"
+#include "support/httptestserver.h"
+#include "support/testhome.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+
+namespace {
+
+QString describe(const GetOptions &o)
+{
+    static const char *const policies[] = {"skip", "overwrite", "rename"};
+    return QString("folder=%1 mode=%2 threads=%3 interval=%4 same=%5 max=%6 proxy=%7 retries=%8 from=%9 urls=%10")
+        .arg(o.folder)
+        .arg(o.mode)
+        .arg(o.threads)
+        .arg(o.interval)
+        .arg(policies[int(o.sameName)])
+        .arg(o.maxSizeMB)
+        .arg(o.proxyHost.isEmpty() ? QString() : o.proxyHost + ":" + o.proxyPort)
+        .arg(o.retries)
+        .arg(o.fromFile, o.urls.join(','));
+}
+
+QString binary() { return qEnvironmentVariable("VELMORA_TEST_BIN"); }
+
+struct GetRun {
+    int exitCode = -1;
+    QList<QStringList> rows; // stdout, split into lines and fields
+    QByteArray err;
+};
+
+// Runs `velmora get` in folder while the test's own event loop keeps serving
+// the loopback server.
+GetRun runGet(const QString &home, const QString &folder, const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VELMORA_HOME", home + "/child");
+    QDir().mkpath(home + "/run");
+    QFile::setPermissions(home + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert("XDG_RUNTIME_DIR", home + "/run");
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    QEventLoop loop;
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    p.start(binary(), QStringList{"get"} + args);
+    loop.exec();
+    GetRun run;
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+        return run;
+    }
+    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.err = p.readAllStandardError();
+    for (const QString &line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        run.rows << line.split('\t');
+    return run;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestGetCommand : public QObject {
+    Q_OBJECT
+private slots:
+    void parsesItsOptions_data()
+    {
+        const QString cwd = QDir::currentPath() + "/";
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("defaults") << QStringList{"http://h/a.pdf"}
+                                  << "folder=" + cwd
+                                         + " mode=2 threads=3 interval=0 same=rename max=10 proxy= retries=0 from= urls=http://h/a.pdf";
+        QTest::newRow("everything")
+            << QStringList{"--folder", "/tmp/x", "--mode", "1", "--threads", "6", "--interval", "600", "--same-name",
+                           "Skip", "--max-size", "2.5", "--retries", "4", "--from", "list.txt", "u1", "u2"}
+            << "folder=/tmp/x/ mode=1 threads=6 interval=600 same=skip max=2.5 proxy= retries=4 from=list.txt urls=u1,u2";
+        QTest::newRow("proxy implies mode 1, = form, relative folder")
+            << QStringList{"--proxy=10.0.0.1:3128", "--folder=sub", "--same-name=overwrite", "u"}
+            << "folder=" + cwd + "sub/ mode=1 threads=3 interval=0 same=overwrite max=10 proxy=10.0.0.1:3128 retries=0 from= urls=u";
+        QTest::newRow("after --") << QStringList{"--", "--odd-url"}
+                                  << "folder=" + cwd
+                                         + " mode=2 threads=3 interval=0 same=rename max=10 proxy= retries=0 from= urls=--odd-url";
+    }
+    void parsesItsOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, expected);
+        GetOptions options;
+        QString error;
+        QVERIFY2(ParseGetArguments(args, options, error), qPrintable(error));
+        QCOMPARE(describe(options), expected);
+    }
+
+    void refusesBadArguments_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("unknown option") << QStringList{"--fast", "u"} << "--fast";
+        QTest::newRow("threads 0") << QStringList{"--threads", "0", "u"} << "--threads";
+        QTest::newRow("threads 7") << QStringList{"--threads", "7", "u"} << "--threads";
+        QTest::newRow("threads text") << QStringList{"--threads", "three", "u"} << "--threads";
+        QTest::newRow("mode 3") << QStringList{"--mode", "3", "u"} << "--mode";
+        QTest::newRow("value missing") << QStringList{"u", "--folder"} << "--folder";
+        QTest::newRow("interval too long") << QStringList{"--interval", "601", "u"} << "--interval";
+        QTest::newRow("same-name unknown") << QStringList{"--same-name", "keep", "u"} << "--same-name";
+        QTest::newRow("max-size negative") << QStringList{"--max-size", "-1", "u"} << "--max-size";
+        QTest::newRow("proxy without port") << QStringList{"--proxy", "10.0.0.1", "u"} << "--proxy";
+        QTest::newRow("proxy in mode 2") << QStringList{"--mode", "2", "--proxy", "p:1", "u"} << "--proxy";
+        QTest::newRow("retries negative") << QStringList{"--retries", "-2", "u"} << "--retries";
+    }
+    void refusesBadArguments()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, mentions);
+        GetOptions options;
+        QString error;
+        QVERIFY(!ParseGetArguments(args, options, error));
+        QVERIFY2(error.contains(mentions), qPrintable(error));
+        QVERIFY(!error.contains('\n'));
+    }
+
+    void namesRowsFromUrlsAndLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("bare URL") << "http://h/dir/Report%20One.pdf" << "http://h/dir/Report%20One.pdf" << "Report One" << "pdf";
+        QTest::newRow("query is not the name") << "http://h/get.php?id=3" << "http://h/get.php?id=3" << "get" << "php";
+        QTest::newRow("no extension") << "http://h/paper" << "http://h/paper" << "paper" << "";
+        QTest::newRow("folder URL") << "http://h.org/files/" << "http://h.org/files/" << "h.org" << "";
+        QTest::newRow("title line") << "A: title?\thttp://h/x.pdf\tPDF\r" << "http://h/x.pdf" << "A title" << "PDF";
+        QTest::newRow("title that cleans to nothing") << "??\thttp://h/x.pdf\thtm" << "http://h/x.pdf" << "x" << "htm";
+        QTest::newRow("title and URL only") << "Paper\thttp://h/y.pdf" << "http://h/y.pdf" << "Paper" << "pdf";
+    }
+    void namesRowsFromUrlsAndLines()
+    {
+        QFETCH(QString, line);
+        GetEntry entry;
+        QVERIFY(EntryFromLine(line, entry));
+        QFETCH(QString, url);
+        QFETCH(QString, name);
+        QFETCH(QString, type);
+        QCOMPARE(entry, (GetEntry{url, name, type}));
+        QVERIFY(!EntryFromLine("  \r", entry));
+    }
+
+    void collectsFileRowsThenArguments()
+    {
+        TempHome home;
+        const QString path = home.path() + "/list.txt";
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("T1\thttp://h/1.pdf\tPDF\n\nhttp://h/2.htm\n");
+        f.close();
+        GetOptions options;
+        QString error;
+        QVERIFY(ParseGetArguments({"--from", path, "http://h/3.pdf"}, options, error));
+        QList<GetEntry> entries;
+        QVERIFY(CollectGetEntries(options, entries, error));
+        QCOMPARE(entries, (QList<GetEntry>{{"http://h/1.pdf", "T1", "PDF"}, {"http://h/2.htm", "2", "htm"},
+                                           {"http://h/3.pdf", "3", "pdf"}}));
+
+        QVERIFY(ParseGetArguments({"--from", home.path() + "/missing.txt"}, options, error));
+        QVERIFY(!CollectGetEntries(options, entries, error));
+        QVERIFY(error.contains("missing.txt"));
+        QVERIFY(ParseGetArguments({}, options, error));
+        QVERIFY(!CollectGetEntries(options, entries, error));
+        QVERIFY(error.contains("no URLs"));
+    }
+
+    void usageErrorsExitWithTwo_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("unknown option") << QStringList{"--bogus", "http://127.0.0.1:9/a"};
+        QTest::newRow("threads outside 1..6") << QStringList{"--threads", "9", "http://127.0.0.1:9/a"};
+        QTest::newRow("unreadable list") << QStringList{"--from", "/nonexistent/list.txt"};
+        QTest::newRow("no URL") << QStringList{};
+    }
+    void usageErrorsExitWithTwo()
+    {
+        QFETCH(QStringList, args);
+        TempHome home;
+        const GetRun run = runGet(home.path(), home.path(), args);
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(run.err.startsWith("velmora get:"), run.err.constData());
+        QVERIFY(run.rows.isEmpty());
+        QVERIFY(QDir(home.path()).entryList(QDir::Files).isEmpty());
+    }
+
+    void downloadsEveryRowInBothModes_data()
+    {
+        QTest::addColumn<QStringList>("modeArgs");
+        QTest::addColumn<QString>("titledType"); // mode 1 takes the type from the response
+        QTest::newRow("mode 2, 3 threads (defaults)") << QStringList{} << "PDF";
+        QTest::newRow("mode 1") << QStringList{"--mode", "1"} << "pdf";
+    }
+    void downloadsEveryRowInBothModes()
+    {
+        QFETCH(QStringList, modeArgs);
+        QFETCH(QString, titledType);
+        TempHome home;
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        const QByteArray pdf = "%PDF-1.4\n" + HttpTestServer::pattern(0, 5000) + "\n%%EOF\n";
+        server.route("/files/paper.pdf", ScriptedResponse::ok(pdf, "application/pdf"));
+        server.route("/two.pdf", ScriptedResponse::ok(pdf, "application/pdf"));
+        const QString save = home.folder("out");
+        const QString list = home.path() + "/list.txt";
+        QFile f(list);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(("A study: of things\t" + server.url("/two.pdf") + "\tPDF\n").constData());
+        f.close();
+
+        const GetRun run = runGet(home.path(), save,
+                                  modeArgs + QStringList{"--from", list, server.urlString("/files/paper.pdf")});
+        QCOMPARE(run.exitCode, 0);
+        const QString size = QString::number(pdf.size());
+        QCOMPARE(run.rows, (QList<QStringList>{
+                               {"Finished", "A study of things", titledType, size, size, "100%",
+                                save + "/A study of things." + titledType},
+                               {"Finished", "paper", "pdf", size, size, "100%", save + "/paper.pdf"}}));
+        QCOMPARE(contents(save + "/paper.pdf"), pdf);
+        QCOMPARE(contents(save + "/A study of things." + titledType), pdf);
+        // Not on a terminal: no running counts on stderr.
+        QVERIFY2(!run.err.contains("总数"), run.err.constData());
+    }
+
+    void aFailedRowMakesTheExitStatusOne()
+    {
+        TempHome home;
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        server.route("/ok.pdf", ScriptedResponse::ok("%PDF-1.4 small", "application/pdf"));
+        const QString save = home.folder("out");
+        QFile old(save + "/ok.pdf");
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("mine");
+        old.close();
+        const GetRun run = runGet(home.path(), save,
+                                  {"--threads", "2", server.urlString("/ok.pdf"), "http://127.0.0.1:9/gone.pdf"});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.rows.size(), 2);
+        // Renamed beside the file that was there; that one is untouched.
+        QCOMPARE(run.rows[0].mid(0, 3), (QStringList{"Finished", "ok[001]", "pdf"}));
+        QCOMPARE(contents(save + "/ok[001].pdf"), QByteArray("%PDF-1.4 small"));
+        QCOMPARE(contents(save + "/ok.pdf"), QByteArray("mine"));
+        QCOMPARE(run.rows[1][0], QString("Failed"));
+        QCOMPARE(run.rows[1][6], save + "/gone.pdf");
+    }
+
+    void skipLeavesExistingFilesAlone()
+    {
+        TempHome home;
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        server.route("/a.pdf", ScriptedResponse::ok("%PDF-1.4 new", "application/pdf"));
+        const QString save = home.folder("out");
+        QFile old(save + "/a.pdf");
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old!");
+        old.close();
+        const GetRun run = runGet(home.path(), home.path(), {"--folder", save, "--same-name", "skip", server.urlString("/a.pdf")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.rows, (QList<QStringList>{{"Finished", "a", "pdf", "4", "4", "已存在，跳过", save + "/a.pdf"}}));
+        QCOMPARE(contents(save + "/a.pdf"), QByteArray("old!"));
+        QVERIFY(server.requests.isEmpty());
+    }
+
+    void proxyImpliesModeOne()
+    {
+        TempHome home;
+        HttpTestServer proxy;
+        QVERIFY(proxy.listen());
+        proxy.route("/doc.pdf", ScriptedResponse::ok("%PDF-1.4 via proxy", "application/pdf"));
+        const QString save = home.folder("out");
+        const GetRun run = runGet(home.path(), save,
+                                  {"--proxy", QString("127.0.0.1:%1").arg(proxy.port()), "http://example.invalid/doc.pdf"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.rows.value(0).value(0), QString("Finished"));
+        QCOMPARE(contents(save + "/doc.pdf"), QByteArray("%PDF-1.4 via proxy"));
+        QVERIFY(!proxy.requests.isEmpty());
+        QCOMPARE(proxy.requests[0].target, QByteArray("http://example.invalid/doc.pdf"));
+        // The mode-1 request carries its Referer.
+        QCOMPARE(proxy.requests[0].headerValue("Referer"), QByteArray("http://example.invalid"));
+    }
+
+    void retriesRunRoundsOfFailedRows_data()
+    {
+        QTest::addColumn<int>("retries");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("no rounds") << 0 << 1;
+        QTest::newRow("one round") << 1 << 0;
+    }
+    void retriesRunRoundsOfFailedRows()
+    {
+        QFETCH(int, retries);
+        QFETCH(int, exitCode);
+        TempHome home;
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        // Everything asked within the first attempt (the request and any
+        // fall-back fetch) gets nothing; a round starts a second or more
+        // later and gets the file.
+        int served = 0;
+        QElapsedTimer sinceFirst;
+        server.route("/flaky.pdf", ScriptedResponse::ok("", "application/pdf"));
+        server.routeHandler("/flaky.pdf", [&](const RecordedRequest &) {
+            ++served;
+            if (!sinceFirst.isValid())
+                sinceFirst.start();
+            return sinceFirst.elapsed() < 800 ? ScriptedResponse::status("HTTP/1.1 503 Service Unavailable", "", false)
+                                              : ScriptedResponse::ok("%PDF-1.4 at last", "application/pdf");
+        });
+        const QString save = home.folder("out");
+        const GetRun run = runGet(home.path(), save,
+                                  {"--mode", "1", "--retries", QString::number(retries), server.urlString("/flaky.pdf")});
+        QVERIFY2(run.exitCode == exitCode, qPrintable(QString("exit %1, served %2, rows %3")
+                                                          .arg(run.exitCode)
+                                                          .arg(served)
+                                                          .arg(run.rows.value(0).join('|'))));
+        QCOMPARE(run.rows.size(), 1);
+        QCOMPARE(run.rows[0][0], QString(exitCode == 0 ? "Finished" : "Failed"));
+        if (exitCode == 0)
+            QCOMPARE(contents(save + "/flaky.pdf"), QByteArray("%PDF-1.4 at last"));
+    }
+};
+
+VELMORA_TEST_MAIN(TestGetCommand)
+#include "tst_getcommand.moc"
