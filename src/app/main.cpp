@@ -1,8 +1,8 @@
+#include "app/messages.h"
 #include "app/subcommands.h"
+#include "queue/ffiledownload.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
 
 #include <cstdio>
 #include <cstring>
@@ -39,10 +39,11 @@ int main(int argc, char **argv)
         return (*fn)(args.mid(2));
     }
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Velmora"));
-    window.setCentralWidget(new QLabel(QStringLiteral("Velmora %1").arg(QStringLiteral(VELMORA_VERSION))));
-    window.resize(640, 400);
+    // The download window stands in for the start window until that exists.
+    fFileDownload window;
+    Msg::setParent(&window);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    Msg::setParent(nullptr);
+    return status;
 }
