@@ -169,6 +169,10 @@ void fFileDownload::buildControls()
     ListView3->setAllColumnsShowFocus(true);
     ListView3->setToolTip(QStringLiteral("双击鼠标：下载当前项或者打开文件"));
     ListView3->header()->setStretchLastSection(true);
+    // Titles are long: give the name most of the room to start with.
+    const int widths[] = {320, 50, 90, 90, 70};
+    for (int column = 0; column < 5; ++column)
+        ListView3->header()->resizeSection(column, widths[column]);
     ListView3->viewport()->installEventFilter(this);
 
     StatusBar1 = named(new QStatusBar(this), "StatusBar1");
