@@ -1,18 +1,10 @@
 #include "queue/downloadlist.h"
+#include "support/testfiles.h"
 #include "support/testhome.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QSignalSpy>
-
-namespace {
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-} // namespace
 
 class TestDownloadList : public QObject {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "app/utilities.h"
 #include "queue/listcommands.h"
+#include "support/testfiles.h"
 #include "support/faketransfers.h"
 #include "support/messagerecorder.h"
 #include "support/testhome.h"
@@ -11,13 +12,6 @@
 #include <algorithm>
 
 namespace {
-void writeFile(const QString &path, const QByteArray &bytes = "data")
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 struct Row {
     const char *type;
     ItemState state;

@@ -1,6 +1,7 @@
 #include "app/paths.h"
 #include "queue/notices.h"
 #include "queue/scheduler.h"
+#include "support/testfiles.h"
 #include "support/faketransfers.h"
 #include "support/messagerecorder.h"
 #include "support/testhome.h"
@@ -8,15 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
-
-namespace {
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-} // namespace
 
 class TestScheduler : public QObject {
     Q_OBJECT

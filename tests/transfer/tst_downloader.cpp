@@ -1,4 +1,5 @@
 #include "app/clock.h"
+#include "support/testfiles.h"
 #include "support/httptestserver.h"
 #include "support/testhome.h"
 #include "transfer/downloader.h"
@@ -10,25 +11,6 @@
 
 namespace {
 const QByteArray Reservation("\x01\x00", 2);
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-// Every entry of the folder, hidden ones included (temporary bodies are hidden).
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 struct ClockGuard {
     ManualClock clock;

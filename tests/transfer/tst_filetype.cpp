@@ -1,3 +1,4 @@
+#include "support/testfiles.h"
 #include "support/testhome.h"
 #include "transfer/codecs.h"
 #include "transfer/filetype.h"
@@ -9,19 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 // Content padded with a filler so that every signature test has its bytes.
 QByteArray padded(const QByteArray &head, int size = 1000, char filler = ' ')

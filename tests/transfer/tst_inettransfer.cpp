@@ -1,5 +1,6 @@
 #include "app/clock.h"
 #include "app/settings.h"
+#include "support/testfiles.h"
 #include "support/httptestserver.h"
 #include "support/messagerecorder.h"
 #include "support/testhome.h"
@@ -18,19 +19,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 const QByteArray PdfBody = "%PDF-1.4\n" + HttpTestServer::pattern(0, 4991); // 5000 bytes
 

@@ -1,6 +1,7 @@
 #include "app/clock.h"
 #include "app/settings.h"
 #include "queue/downloadsession.h"
+#include "support/testfiles.h"
 #include "support/httptestserver.h"
 #include "support/testhome.h"
 #include "transfer/downloader.h"
@@ -12,17 +13,6 @@
 
 namespace {
 const QByteArray Reservation("\x01\x00", 2);
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 struct ClockGuard {
     ManualClock clock{5000};
