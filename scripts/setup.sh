@@ -4,8 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# openssl makes the certificates of the TLS tests; curl and python3 serve
+# and fetch the files the benchmarks compare against.
 PACKAGES=(cmake g++ ninja-build qt6-base-dev qt6-webengine-dev qt6-multimedia-dev
-          libqt6opengl6-dev qt6-tools-dev curl)
+          libqt6opengl6-dev qt6-tools-dev curl openssl python3)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,6 +1,8 @@
 #pragma once
 // The per-user settings store (application "Velmora" -> section -> key ->
 // string) and the program-wide values that every window shares.
+#include "app/paths.h"
+
 #include <QString>
 
 QString GetSetting(const QString &section, const QString &key, const QString &defaultValue = QString());
@@ -61,6 +63,10 @@ inline constexpr int Left = 100;
 inline constexpr int Width = 15000;
 inline constexpr int Height = 10000;
 inline constexpr int OpIndex = 4;
+// Both folders default to the program's folder; the destination keeps its
+// trailing separator as the copy/move dialog stores it.
+inline QString LastOpenedFolder() { return Paths::dataDir(); }
+inline QString DestinationFolder() { return Paths::dataDir() + QLatin1Char('/'); }
 } // namespace SettingDefaults
 
 // Numbers are stored as plain decimal text ("2.5", "10"), never in exponent form.

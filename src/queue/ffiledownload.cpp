@@ -41,6 +41,9 @@ W *named(W *widget, const char *name)
 // Twips of the window's layout rules, in pixels.
 constexpr int px(int twips) { return twips / TwipsPerPixel; }
 
+// The download list's row height in pixels, which its stripes follow.
+constexpr int ListRowHeight = 17;
+
 const QStringList RedownloadChoices = {
     QStringLiteral("出错项"),
     QStringLiteral("文件类型为HTM和HTML项"),
@@ -369,7 +372,9 @@ void fFileDownload::load()
         bool ok = false;
         const int stored = GetSetting(SettingKeys::Download, SettingKeys::Threads,
                                       QString::number(SettingDefaults::Threads)).trimmed().toInt(&ok);
-        Combo1->setCurrentIndex(ok && stored >= 0 && stored < Combo1->count() ? stored : SettingDefaults::Threads);
+        // A position that is not a number or not in the box leaves it at "1".
+        if (ok && stored >= 0 && stored < Combo1->count())
+            Combo1->setCurrentIndex(stored);
     }
     m_scheduler->setThreadCount(Combo1->currentIndex() + 1);
 
@@ -417,7 +422,7 @@ void fFileDownload::selectAll(bool on)
 void fFileDownload::fitColumnWidths()
 {
     AutoSizeListColumns(ListView3, -2);
-    SetListStripes(ListView3, false, 0);
+    SetListStripes(ListView3, false, ListRowHeight);
 }
 
 void fFileDownload::preparePopupMenu()
@@ -470,7 +475,7 @@ void fFileDownload::resizeEvent(QResizeEvent *event)
     if (isMinimized())
         return;
     placeControls();
-    SetListStripes(ListView3, false, 0);
+    SetListStripes(ListView3, false, ListRowHeight);
 }
 
 void fFileDownload::closeEvent(QCloseEvent *event)

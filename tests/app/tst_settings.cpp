@@ -65,6 +65,10 @@ private slots:
         QCOMPARE(op, 4);
         QCOMPARE(GetSetting(K::PatentDownload, K::DuplicateFileName, SettingDefaults::DuplicateFileName),
                  QStringLiteral("重命名"));
+        QCOMPARE(GetSetting(K::Settings, K::LastOpenedFolder, SettingDefaults::LastOpenedFolder()), Paths::dataDir());
+        QCOMPARE(GetSetting(K::CopyMove, K::DestinationFolder, SettingDefaults::DestinationFolder()),
+                 Paths::dataDir() + QLatin1Char('/'));
+        QVERIFY(Paths::dataDir().startsWith(home.path()));
     }
 
     void storedValuesAreLoaded()

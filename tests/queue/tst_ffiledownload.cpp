@@ -121,7 +121,8 @@ private slots:
         QTest::addColumn<QString>("option");
         QTest::newRow("mode 1 ignores the stored threads") << "1" << "4" << "跳过" << false << 1 << "Option1";
         QTest::newRow("mode 2 with five threads") << "2" << "4" << "覆盖" << true << 5 << "Option2";
-        QTest::newRow("unreadable thread index") << "2" << "nine" << "重命名" << true << 3 << "Option3";
+        QTest::newRow("unreadable thread index") << "2" << "nine" << "重命名" << true << 1 << "Option3";
+        QTest::newRow("thread index outside the box") << "2" << "6" << "abc" << true << 1 << "Option3";
     }
     void opensWithTheStoredChoices()
     {
@@ -247,6 +248,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             w.list().add(QStringLiteral("http://127.0.0.1:9/%1.pdf").arg(i), QString::number(i), QStringLiteral("pdf"), folder);
         QCOMPARE(control<QLabel>(&w, "Label1")->text(), QStringLiteral("4条"));
+        QCOMPARE(w.ListView3->visualRect(w.list().index(0, 0)).height(), 17); // the stripes' row height
         w.list().setState(w.list().at(1), Failed);
         w.list().setProgress(w.list().at(1), QStringLiteral("下载失败"), QString(), QString());
 

@@ -148,6 +148,9 @@ private slots:
         QTest::addColumn<QString>("expected"); // "" = the site root of the URL
         QTest::newRow("row without referer") << "" << "";
         QTest::newRow("row referer") << "http://pages.example/list?p=2" << "http://pages.example/list?p=2";
+        // A line break in the row's text cannot start a header of its own.
+        QTest::newRow("line break in the referer") << "http://pages.example/a\r\nX-Injected: 1"
+                                                    << "http://pages.example/a%0D%0AX-Injected:%201";
     }
     void requestHeaders()
     {
@@ -589,6 +592,23 @@ private slots:
         QCOMPARE(row->name, QFileInfo(newFile).completeBaseName());
         if (newFile != "paper.pdf")
             QCOMPARE(readFile(saved("paper.pdf")), QByteArray("old"));
+    }
+
+    // A link at the target is replaced by the file, never written through:
+    // what it points to stays as it was.
+    void linkAtTheTargetIsNotFollowed()
+    {
+        const QString outside = home->folder("elsewhere") + "/precious.pdf";
+        writeFile(outside, "precious");
+        QVERIFY(QFile::link(outside, saved("paper.pdf")));
+        session->sameName = DuplicateNamePolicy::Overwrite;
+        server->route("/l.pdf", ScriptedResponse::ok(PdfBody, "application/pdf"));
+        ItemRef row = addPath("/l.pdf");
+        QVERIFY(runToEnd(row));
+        QCOMPARE(row->state, Finished);
+        QVERIFY(!QFileInfo(saved("paper.pdf")).isSymLink());
+        QCOMPARE(readFile(saved("paper.pdf")), PdfBody);
+        QCOMPARE(readFile(outside), QByteArray("precious"));
     }
 
     // The type from Content-Type, else Content-Disposition, else "htm" for a
