@@ -68,6 +68,10 @@ void OneShotFetch::start(const QUrl &url, QIODevice *sink)
     QNetworkRequest req = TransferRequest(url);
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     m_reply = TransferNetwork().get(req);
+    // Streamed into a sink, a body never needs to sit in memory: the network
+    // layer waits until what the reply holds has been written.
+    if (sink)
+        m_reply->setReadBufferSize(256 * 1024);
     connect(m_reply, &QNetworkReply::readyRead, this, &OneShotFetch::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &OneShotFetch::onFinished);
 }
