@@ -99,8 +99,9 @@ public:
     // that ends at position i (a permutation of 0..count-1).
     bool reorder(const std::vector<int> &order);
 
-    // While a batch is open, row changes are collected and announced once at
-    // its end, so that commands touching many rows do not redraw row by row.
+    // While a batch is open, row changes are collected and announced at its
+    // end, once for each run of adjacent changed rows, so that commands
+    // touching many rows do not redraw row by row.
     void beginBatch();
     void endBatch();
 
@@ -133,8 +134,7 @@ private:
     int m_untouched = 0;
     int m_errorsPages = 0;
     int m_batchDepth = 0;
-    int m_batchFirst = -1;
-    int m_batchLast = -1;
+    std::vector<int> m_batchRows; // rows changed while the batch is open
     mutable std::array<QIcon, 5> m_icons;
 };
 

@@ -34,6 +34,17 @@ qint32 ClampToEventBytes(qint64 bytes)
 
 namespace {
 
+// What a reply may hold before the network layer stops reading from its
+// socket. Without a bound the network thread reads as fast as a fast link
+// delivers and the body piles up in memory whenever this thread falls behind:
+// six slots on a loopback server held their whole files. Larger bounds were
+// slower, not faster: the network thread then reads in pieces big enough that
+// the allocator hands their memory back to the kernel and faults it in anew.
+constexpr qint64 ReadBufferSize = 256 * 1024;
+// The piece moved from the reply to the file in one write, read into the same
+// buffer every time.
+constexpr qint64 ChunkSize = 256 * 1024;
+
 std::filesystem::path nativePath(const QString &path)
 {
 #ifdef Q_OS_WIN
@@ -142,6 +153,7 @@ void Downloader::BeginDownload(const QString &url, const QString &savePath, cons
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     req.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     m_reply = TransferNetwork().get(req);
+    m_reply->setReadBufferSize(ReadBufferSize);
     connect(m_reply, &QNetworkReply::readyRead, this, &Downloader::onReadyRead);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &Downloader::onProgress);
     connect(m_reply, &QNetworkReply::finished, this, &Downloader::onReadFinished);
@@ -233,14 +245,19 @@ void Downloader::onReadyRead()
 {
     if (!m_reply)
         return;
-    const QByteArray chunk = m_reply->readAll();
-    if (chunk.isEmpty())
-        return;
-    m_readBytes += chunk.size();
-    if (m_body && m_body->write(chunk) != chunk.size()) {
-        // Disk full or the folder went away: reading on cannot end well.
-        m_bodyFailed = true;
-        raiseError(ReasonCannotWrite);
+    if (m_chunk.size() < ChunkSize)
+        m_chunk.resize(ChunkSize);
+    while (m_reply && m_reply->bytesAvailable() > 0) {
+        const qint64 n = m_reply->read(m_chunk.data(), ChunkSize);
+        if (n <= 0)
+            return;
+        m_readBytes += n;
+        if (m_body && m_body->write(m_chunk.constData(), n) != n) {
+            // Disk full or the folder went away: reading on cannot end well.
+            m_bodyFailed = true;
+            raiseError(ReasonCannotWrite);
+            return;
+        }
     }
 }
 

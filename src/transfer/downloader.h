@@ -14,6 +14,7 @@
 // Sizes are kept in 64 bits. The events carry 32-bit numbers, saturated at
 // 2^31-1 for files beyond 2 GiB; the exact values of the event being raised
 // are available from reportedBytesRead() / reportedBytesMax().
+#include <QByteArray>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -93,6 +94,7 @@ private:
 
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<QFile> m_body; // the temporary body beside the target
+    QByteArray m_chunk;         // reused for every piece moved to the body
     qint64 m_readBytes = 0;     // bytes the asynchronous read actually delivered
     bool m_bodyFailed = false;  // a write into the temporary body failed
     bool m_ended = false;       // an outcome was raised or the control was stopped

@@ -175,6 +175,34 @@ private slots:
         QCOMPARE(changed[0][1].toModelIndex().row(), 7);
     }
 
+    // Changes spread over the list are announced as their runs of adjacent
+    // rows, in order, each row once; the unchanged rows between are not
+    // covered, and positions past the end after a removal are dropped.
+    void batchAnnouncesRunsOfChangedRows()
+    {
+        DownloadList list;
+        for (int i = 0; i < 12; ++i)
+            list.add(QString("u%1").arg(i), "n", "pdf", "/f");
+        QSignalSpy changed(&list, &DownloadList::dataChanged);
+        list.beginBatch();
+        for (int row : {9, 1, 2, 3, 9, 6, 11})
+            list.setState(list.at(row), row % 2 ? Failed : Finished);
+        list.set(list.at(2), DownloadList::Name, "renamed");
+        list.beginBatch(); // nested: still one announcement at the outer end
+        list.setProgress(list.at(10), "1", "1", "100%");
+        list.endBatch();
+        QCOMPARE(changed.count(), 0);
+        list.removeIf([](const DownloadItem &item) { return item.key == "u11"; });
+        list.endBatch();
+        QList<QPair<int, int>> runs;
+        for (const QList<QVariant> &signal : changed) {
+            runs << qMakePair(signal[0].toModelIndex().row(), signal[1].toModelIndex().row());
+            QCOMPARE(signal[0].toModelIndex().column(), 0);
+            QCOMPARE(signal[1].toModelIndex().column(), int(DownloadList::ColumnCount) - 1);
+        }
+        QCOMPARE(runs, (QList<QPair<int, int>>{{1, 3}, {6, 6}, {9, 10}}));
+    }
+
     void existingFileIsSkippedOnlyWithSkipOption()
     {
         TempHome home;

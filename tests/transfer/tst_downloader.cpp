@@ -108,6 +108,9 @@ private slots:
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QByteArray>("file");
         QTest::newRow("no length") << QByteArray("body") << QByteArray("body") << "complete 4/4" << QByteArray("body");
+        // More than the fetch lets a reply hold at once, so it streams in many reads.
+        const QByteArray large = HttpTestServer::pattern(7, 900000);
+        QTest::newRow("no length, large") << large << large << "complete 900000/900000" << large;
         QTest::newRow("empty, then data") << QByteArray("") << QByteArray("late body") << "complete 9/9"
                                           << QByteArray("late body");
         QTest::newRow("nothing twice") << QByteArray("") << QByteArray("") << "error 无法下载" << Reservation;

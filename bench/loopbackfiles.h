@@ -1,0 +1,123 @@
+#pragma once
+// Shared by the mode-2 benches: a folder of large files with distinct
+// contents, served by python3 -m http.server in another process on
+// 127.0.0.1, and a check that a fetched copy is complete and correct.
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <cstdio>
+
+namespace bench {
+
+inline quint16 freePort()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort();
+}
+
+inline bool waitForServer(quint16 port)
+{
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        if (s.waitForConnected(200))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+inline QByteArray sha1Of(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    h.addData(&f);
+    return h.result();
+}
+
+// Files file1.bin .. fileN.bin in folder, each of `size` bytes. Every file
+// gets its own byte pattern, so a body written under the wrong name (or two
+// transfers mixed up) shows in the digest.
+struct ServedFiles {
+    QStringList names;
+    QList<QByteArray> digests;
+    qint64 size = 0;
+
+    bool make(const QString &folder, int count, qint64 bytes)
+    {
+        size = bytes;
+        QDir().mkpath(folder);
+        QByteArray block(1024 * 1024, Qt::Uninitialized);
+        for (int n = 1; n <= count; ++n) {
+            const QString name = QStringLiteral("file%1.bin").arg(n);
+            QFile f(folder + QLatin1Char('/') + name);
+            if (!f.open(QIODevice::WriteOnly))
+                return false;
+            QCryptographicHash h(QCryptographicHash::Sha1);
+            for (qint64 done = 0; done < bytes; done += block.size()) {
+                const qint64 len = std::min<qint64>(block.size(), bytes - done);
+                for (qint64 i = 0; i < len; ++i)
+                    block[i] = char((done + i) * (131 + 2 * n) + ((done + i) >> 12) + n);
+                const QByteArrayView piece(block.constData(), len);
+                if (f.write(piece.data(), piece.size()) != piece.size())
+                    return false;
+                h.addData(piece);
+            }
+            names << name;
+            digests << h.result();
+        }
+        return true;
+    }
+
+    // Whether folder/names[i] is present, of the right length and content.
+    bool intact(const QString &folder, int i) const
+    {
+        const QString path = folder + QLatin1Char('/') + names[i];
+        return QFileInfo(path).size() == size && sha1Of(path) == digests[i];
+    }
+};
+
+// python3 -m http.server on 127.0.0.1 in its own process, for as long as
+// this object lives.
+class LoopbackServer {
+public:
+    bool start(const QString &folder)
+    {
+        m_port = freePort();
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(QProcess::nullDevice()); // its request log
+        m_process.start("python3", {"-m", "http.server", QString::number(m_port), "--bind", "127.0.0.1",
+                                    "--directory", folder});
+        if (!m_process.waitForStarted() || !waitForServer(m_port)) {
+            std::printf("could not start the loopback server\n");
+            return false;
+        }
+        return true;
+    }
+    ~LoopbackServer()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            m_process.waitForFinished(3000);
+        }
+    }
+    QString url(const QString &name) const { return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(name); }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+} // namespace bench
