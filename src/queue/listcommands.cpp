@@ -23,12 +23,13 @@ bool typeIs(const DownloadItem &item, std::initializer_list<const char *> types)
 
 bool ended(const DownloadItem &item) { return item.state == Finished || item.state == Failed; }
 
-// Runs fn on every row in order inside one batch.
+// Runs fn on every row in order inside one batch. fn changes fields only,
+// never the rows themselves, so the walk goes by reference (no copy of each
+// row's handle over a list of 100,000).
 void eachRow(DownloadList &list, const std::function<void(const ItemRef &)> &fn)
 {
     list.beginBatch();
-    for (int i = 0; i < list.count(); ++i)
-        fn(list.at(i));
+    list.forEach(fn);
     list.endBatch();
 }
 
