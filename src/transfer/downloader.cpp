@@ -178,16 +178,7 @@ void Downloader::stop()
     discardBody();
 }
 
-void Downloader::dropReply()
-{
-    if (!m_reply)
-        return;
-    QNetworkReply *r = m_reply;
-    m_reply = nullptr;
-    r->disconnect(this);
-    r->abort();
-    r->deleteLater();
-}
+void Downloader::dropReply() { DropReply(m_reply, this); }
 
 bool Downloader::openBody()
 {

@@ -30,6 +30,17 @@ void KeepNetworkBuffersMapped()
 
 } // namespace
 
+void DropReply(QPointer<QNetworkReply> &reply, QObject *receiver)
+{
+    if (!reply)
+        return;
+    QNetworkReply *r = reply;
+    reply = nullptr;
+    r->disconnect(receiver);
+    r->abort();
+    r->deleteLater();
+}
+
 QNetworkAccessManager &TransferNetwork()
 {
     static QNetworkAccessManager *nam = [] {
@@ -78,13 +89,7 @@ void OneShotFetch::start(const QUrl &url, QIODevice *sink)
 
 void OneShotFetch::cancel()
 {
-    if (!m_reply)
-        return;
-    QNetworkReply *r = m_reply;
-    m_reply = nullptr;
-    r->disconnect(this);
-    r->abort();
-    r->deleteLater();
+    DropReply(m_reply, this);
 }
 
 void OneShotFetch::onReadyRead()

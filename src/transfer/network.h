@@ -20,6 +20,11 @@ QNetworkCookieJar &SharedCookieJar();
 // the bytes the server sent, so lengths compare), nothing from a cache.
 QNetworkRequest TransferRequest(const QUrl &url);
 
+// Ends a running request without a further signal to receiver: the reply
+// is disconnected, aborted and deleted later, and the pointer cleared.
+// Nothing happens when it is already null.
+void DropReply(QPointer<QNetworkReply> &reply, QObject *receiver);
+
 // Fetches a URL in one piece, following redirects, with no Referer. The body
 // goes into a sink device as it arrives, or is kept in memory.
 class OneShotFetch : public QObject {
