@@ -56,7 +56,6 @@ fFileDownload::fFileDownload(QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fFileDownload"));
-    setAttribute(Qt::WA_DeleteOnClose, false);
     m_session.setHooks(&m_noticeHooks);
     m_scheduler = new Scheduler(m_session, this);
     m_transfers = new SchedulerTransfers(*m_scheduler, this);
@@ -109,6 +108,7 @@ void fFileDownload::buildControls()
     Shape1->setFixedSize(14, 14);
     Shape1->setStyleSheet(QStringLiteral("background-color: #2bb24c; border-radius: 7px;"));
     Shape1->setVisible(false);
+    // Its login pane arrives with the web login; until then the button does nothing.
     Command1 = named(new QPushButton(QStringLiteral("网页登录"), Picture3), "Command1");
 
     row1->addWidget(Command4);
@@ -209,9 +209,6 @@ void fFileDownload::buildControls()
     policyFrom(Option1, DuplicateNamePolicy::Skip);
     policyFrom(Option2, DuplicateNamePolicy::Overwrite);
     policyFrom(Option3, DuplicateNamePolicy::Rename);
-
-    // The login pane arrives with the web login; until then the button does nothing.
-    connect(Command1, &QPushButton::clicked, this, [] {});
 }
 
 QAction *fFileDownload::addCommand(QMenu *menu, const QString &name, const QString &caption, std::function<void()> fn)
@@ -398,7 +395,7 @@ void fFileDownload::load()
     m_scheduler->startSupervisor();
 }
 
-void fFileDownload::updateCountLabel() { Label1->setText(QStringLiteral("%1条").arg(m_session.list().count())); }
+void fFileDownload::updateCountLabel() { Label1->setText(CountLabelText(m_session.list())); }
 
 QList<int> fFileDownload::selectedRows() const
 {

@@ -9,6 +9,17 @@ namespace K = SettingKeys;
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
+    // Runs before anything else touches the program-wide values: their first
+    // use reads the store, so a window that opens before the download window
+    // (the options dialog) shows and keeps the stored preferences.
+    void initTestCase()
+    {
+        SaveSetting(K::Settings, K::DownloadMode, QStringLiteral("1"));
+        SaveSetting(K::Settings, K::MaxFileSize, QStringLiteral("2.5"));
+        QCOMPARE(Program().DownloadMode, 1);
+        QCOMPARE(Program().MaxFileSizeMB, 2.5);
+    }
+
     void init() { Program() = ProgramValues(); }
 
     // Every section and key, including the Chinese ones, and values with
