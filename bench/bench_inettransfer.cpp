@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "queue/downloadsession.h"
 #include "transfer/inettransfer.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,44 +25,6 @@
 namespace {
 
 constexpr qint64 FileSize = 200LL * 1024 * 1024;
-
-qint64 statusKb(const char *field)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-// Starts the peak-memory figure afresh at the current size.
-void resetPeak()
-{
-    QFile f("/proc/self/clear_refs");
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
-quint16 freePort()
-{
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost, 0);
-    return s.serverPort();
-}
-
-bool waitForServer(quint16 port)
-{
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port);
-        if (s.waitForConnected(200))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
 
 double curlSeconds(const QString &url, const QString &out)
 {
@@ -124,24 +87,18 @@ int main(int argc, char **argv)
         }
     }
 
-    const quint16 port = freePort();
-    QProcess server;
-    server.setStandardOutputFile(QProcess::nullDevice());
-    server.setStandardErrorFile(QProcess::nullDevice()); // its request log
-    server.start("python3", {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1", "--directory", served});
-    if (!server.waitForStarted() || !waitForServer(port)) {
-        std::printf("could not start the loopback server\n");
+    bench::LoopbackServer server;
+    if (!server.start(served))
         return 1;
-    }
-    const QString url = QStringLiteral("http://127.0.0.1:%1/big.bin").arg(port);
+    const QString url = server.url(QStringLiteral("big.bin"));
 
     Program().MaxFileSizeMB = 1000;
     DownloadSession session;
     InetTransfer inet(session);
 
     // Idle: everything set up, nothing transferred yet.
-    resetPeak();
-    const qint64 idleKb = statusKb("VmRSS:");
+    bench::resetPeak();
+    const qint64 idleKb = bench::statusKb("VmRSS:");
 
     double bestCurl = 1e9, bestInet = 1e9;
     for (int round = 0; round < 3; ++round) {
@@ -155,7 +112,7 @@ int main(int argc, char **argv)
         bestCurl = std::min(bestCurl, c);
         bestInet = std::min(bestInet, i);
     }
-    const qint64 peakKb = statusKb("VmHWM:");
+    const qint64 peakKb = bench::statusKb("VmHWM:");
 
     const double mb = FileSize / 1048576.0;
     std::printf("curl -o:      %.1f MB/s\n", mb / bestCurl);
@@ -163,8 +120,5 @@ int main(int argc, char **argv)
     std::printf("throughput ratio (InetTransfer / curl): %.2f (target >= 0.8)\n", bestCurl / bestInet);
     std::printf("idle RSS %.1f MB, peak %.1f MB, growth %.1f MB (target <= 30 MB)\n", idleKb / 1024.0,
                 peakKb / 1024.0, (peakKb - idleKb) / 1024.0);
-
-    server.terminate();
-    server.waitForFinished(3000);
     return 0;
 }

@@ -4,7 +4,7 @@
 // alternating rounds of the same run. Prints the times and the ratio
 // (slots / curl, target <= 1.25).
 #include "app/settings.h"
-#include "loopbackfiles.h"
+#include "benchsupport.h"
 #include "queue/downloadsession.h"
 #include "transfer/multithreaddownload.h"
 
@@ -23,25 +23,6 @@ namespace {
 
 constexpr int Files = MultiThreadDownload::SlotCount;
 constexpr qint64 FileSize = 50LL * 1024 * 1024;
-
-qint64 statusKb(const char *field)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-// Starts the peak-memory figure afresh at the current size.
-void resetPeak()
-{
-    QFile f("/proc/self/clear_refs");
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
 
 void emptyFolder(const QString &folder)
 {
@@ -143,8 +124,8 @@ int main(int argc, char **argv)
 
     // 50 MB must not be skipped as a large file.
     Program().MaxFileSizeMB = 1000;
-    resetPeak();
-    const qint64 idleKb = statusKb("VmRSS:");
+    bench::resetPeak();
+    const qint64 idleKb = bench::statusKb("VmRSS:");
 
     const int rounds = qEnvironmentVariableIntValue("BENCH_ROUNDS") > 0 ? qEnvironmentVariableIntValue("BENCH_ROUNDS") : 3;
     // BENCH_SLOTS_ONLY=1 runs the slots alone, unchecked, for a profiler.
@@ -181,7 +162,7 @@ int main(int argc, char **argv)
         sumSlots += m;
     }
 
-    const qint64 peakKb = statusKb("VmHWM:");
+    const qint64 peakKb = bench::statusKb("VmHWM:");
 
     const double mb = Files * FileSize / 1048576.0;
     std::printf("%d files of %.0f MB, all complete and correct\n", Files, FileSize / 1048576.0);

@@ -5,7 +5,7 @@
 // 100 ms) and the times. Then the supervisor tick over 100,000 rows with the
 // view attached (target under 10 ms; bench_scheduler covers more states).
 #include "app/settings.h"
-#include "loopbackfiles.h"
+#include "benchsupport.h"
 #include "queue/downloadsession.h"
 #include "queue/ffiledownload.h"
 #include "queue/scheduler.h"

@@ -1,7 +1,8 @@
 #pragma once
-// Shared by the mode-2 benches: a folder of large files with distinct
+// Shared by the transfer benches: a folder of large files with distinct
 // contents, served by python3 -m http.server in another process on
-// 127.0.0.1, and a check that a fetched copy is complete and correct.
+// 127.0.0.1, a check that a fetched copy is complete and correct, and the
+// process's resident memory figures.
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,6 +18,26 @@
 #include <cstdio>
 
 namespace bench {
+
+// A "kB" field of /proc/self/status (VmRSS, VmHWM), or -1.
+inline qint64 statusKb(const char *field)
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Starts the peak-memory figure (VmHWM) afresh at the current size.
+inline void resetPeak()
+{
+    QFile f("/proc/self/clear_refs");
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
 
 inline quint16 freePort()
 {
