@@ -2,6 +2,7 @@
 // opens, how its controls reach the scheduler, the menu, the pop-up
 // preparation, the closing question and the settings it stores, and one row
 // fetched end to end in each mode.
+#include "app/foption.h"
 #include "app/paths.h"
 #include "app/settings.h"
 #include "queue/ffiledownload.h"
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTreeView>
@@ -189,6 +191,65 @@ private slots:
         QVERIFY(!control<QCheckBox>(&w, "Check3")->isChecked());
         s.timer1Tick();
         QVERIFY(!control<QLabel>(&w, "Shape1")->isVisible());
+    }
+
+    // The options dialog's OK reaches an open download window: its mode
+    // label, its thread box, and through them the scheduler.
+    void optionsDialogUpdatesTheWindow()
+    {
+        fFileDownload w;
+        w.show();
+        QCOMPARE(w.scheduler().threadCount(), 3);
+        fOption toOne(&w);
+        toOne.Option1->click();
+        toOne.Command1_Click();
+        QCOMPARE(control<QLabel>(&w, "Label7")->text(), QStringLiteral("下载方式：1"));
+        QVERIFY(!control<QComboBox>(&w, "Combo1")->isEnabled());
+        QCOMPARE(w.scheduler().mode(), 1);
+        fOption toTwo(&w);
+        toTwo.Option2->click();
+        toTwo.Command1_Click();
+        QCOMPARE(control<QLabel>(&w, "Label7")->text(), QStringLiteral("下载方式：2"));
+        QVERIFY(control<QComboBox>(&w, "Combo1")->isEnabled());
+        QCOMPARE(w.scheduler().threadCount(), 1);
+        QCOMPARE(w.scheduler().mode(), 2);
+    }
+
+    // The panel across the top, the list below it, both the client width
+    // less 20 px; the list down to 9 px above the status bar.
+    void resizePlacesPanelAndList()
+    {
+        fFileDownload w;
+        w.showNormal();
+        w.resize(900, 600);
+        QTest::qWait(0);
+        QResizeEvent resize(w.size(), w.size());
+        QApplication::sendEvent(&w, &resize);
+        const QWidget *area = w.centralWidget();
+        const QRect panel = w.Picture3->geometry();
+        const QRect list = w.ListView3->geometry();
+        QCOMPARE(panel.topLeft(), QPoint(1, 1));
+        QCOMPARE(panel.width(), area->width() - 20);
+        QCOMPARE(list.left(), 1);
+        QCOMPARE(list.top(), panel.bottom() + 1);
+        QCOMPARE(list.width(), panel.width());
+        QCOMPARE(list.bottom() + 1 + 9, area->height());
+    }
+
+    void autoLocateScrollsToTheStartedRow()
+    {
+        fFileDownload w;
+        w.show();
+        const QString folder = home->folder("save");
+        for (int i = 0; i < 500; ++i)
+            w.list().add(QStringLiteral("http://127.0.0.1:9/%1.pdf").arg(i), QString::number(i), QStringLiteral("pdf"), folder);
+        QTest::qWait(0);
+        const QModelIndex last = w.list().index(499, 0);
+        w.session().locate(w.list().at(499)); // the mark is off: nothing moves
+        QVERIFY(!w.ListView3->viewport()->rect().contains(w.ListView3->visualRect(last).center()));
+        w.menuAction(QStringLiteral("menu自动定位到下载项"))->trigger();
+        w.session().locate(w.list().at(499));
+        QVERIFY(w.ListView3->viewport()->rect().contains(w.ListView3->visualRect(last).center()));
     }
 
     void menusInTheirOrder()
