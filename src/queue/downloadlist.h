@@ -33,6 +33,12 @@ struct DownloadItem {
     QString folder;   // save folder
     QString referer;  // page for the Referer header, or empty
     ItemState state = Waiting;
+    // A transfer of this list put the file at the row's path (its
+    // reservation, its body or the renamed result). Only such a file is
+    // deleted when the row is reset or its files are deleted: a file that
+    // was there before (the user's own, one skipped as existing, one under
+    // the name a failed transfer never got to change) is never touched.
+    bool fileWritten = false;
 
     bool alive() const { return m_row >= 0; }
     int row() const { return m_row; } // 0-based position, -1 once removed

@@ -55,13 +55,15 @@ bool numberOf(QString text, double &value)
 
 void DeleteItemFile(const ItemRef &item)
 {
-    if (!item || !item->alive())
+    // Only what this list wrote, and only at an absolute path: a row without
+    // a folder names a file relative to wherever the program was started.
+    if (!item || !item->alive() || !item->fileWritten)
         return;
     // Removing is its own existence test: one call to the file system, not
     // two (a round may reset thousands of rows). A folder of that name is
     // never removed: unlinking it fails.
     const QString path = ItemFilePath(*item);
-    if (!path.isEmpty())
+    if (path.startsWith(QLatin1Char('/')))
         QFile::remove(path);
 }
 
@@ -80,6 +82,7 @@ void ResetForRedownload(DownloadList &list, const ItemRef &item, bool forceUnkno
     // thousands of rows).
     if (item->type != oldType)
         DeleteItemFile(item);
+    item->fileWritten = false;
     list.set(item, DownloadList::Key, 对调url(item->key));
 }
 
@@ -268,6 +271,7 @@ void ListCommands::DeleteWebPageFiles()
         if (typeIs(*item, {"htm", "html", "xml"}) && ended(*item)) {
             list.setProgress(item, QString(), QString(), QString());
             DeleteItemFile(item);
+            item->fileWritten = false;
         }
     });
 }
@@ -279,6 +283,7 @@ void ListCommands::DeleteFailedFiles()
         if (item->state == Failed) {
             list.setProgress(item, QString(), QString(), QString());
             DeleteItemFile(item);
+            item->fileWritten = false;
         }
     });
 }
@@ -322,6 +327,7 @@ void ListCommands::OpenOrRequeue(int row)
             Msg::error(QStringLiteral("文件不存在！"));
     } else if (item->state == Failed) {
         DeleteItemFile(item);
+        item->fileWritten = false;
         list.setState(item, Waiting);
         list.setProgress(item, QString(), QString(), QString());
     }

@@ -425,6 +425,7 @@ void InetTransfer::startStreaming()
         endBody(Outcome::Failed);
         return;
     }
+    m_row->fileWritten = true;
     m_written = 0;
     m_published = 0;
     m_phase = Phase::Streaming;
@@ -613,6 +614,7 @@ void InetTransfer::endFetch(bool ok)
     if (ok && m_fetchFile->commit()) {
         // 4.
         m_fetchFile.reset();
+        m_row->fileWritten = true;
         const QString length = QString::number(QFileInfo(FileSystemPath(m_path)).size());
         m_list.setProgress(m_row, length, QString::number(m_written), StatusWord::Complete);
         m_endState = Finished;

@@ -7,6 +7,8 @@
 #include "transfer/filetype.h"
 #include "transfer/headers.h"
 
+#include <QFileInfo>
+
 namespace {
 
 QString percentText(qint64 read, qint64 max) { return QString::number(read * 100 / max) + QLatin1Char('%'); }
@@ -90,7 +92,14 @@ void MultiThreadDownload::多线程下载(int slot, int position, const QString 
         list.setProgress(row, QString(), QString(), QString());
         referer = row->referer;
     }
+    // The reservation the control writes is this list's file; a file that
+    // was there already (the old file being overwritten) is not, until the
+    // new body replaces it.
+    const QString onDisk = FileSystemPath(targetPath);
+    const bool existed = QFileInfo::exists(onDisk);
     d->BeginDownload(url, targetPath, referer);
+    if (row && row->alive() && !existed && QFileInfo::exists(onDisk))
+        row->fileWritten = true;
 }
 
 void MultiThreadDownload::onDownloadProgress(int slot, qint64 bytesRead, qint64 bytesMax)
@@ -120,6 +129,7 @@ void MultiThreadDownload::onDownloadComplete(int slot, qint64 bytesRead, qint64 
     DownloadList &list = m_session.list();
     const ItemRef row = list.at(m_session.SlotRow[slot] - 1);
     if (row) {
+        row->fileWritten = true; // the complete body is now at the target
         if (bytesMax > 0 && bytesMax >= bytesRead)
             list.setProgress(row, QString::number(bytesMax), QString::number(bytesRead), percentText(bytesRead, bytesMax));
         list.setState(row, row->percent == StatusWord::Complete ? Finished : Failed);

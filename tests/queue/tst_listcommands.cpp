@@ -32,6 +32,7 @@ void fill(SchedulerRig &rig, const QString &folder)
         rig.list().setState(rig.row(i), kRows[i].state);
         rig.list().setProgress(rig.row(i), "10", "10", "100%");
         writeFile(ItemFilePath(*rig.row(i)));
+        rig.row(i)->fileWritten = true; // as a transfer of the list leaves it
     }
 }
 
@@ -78,6 +79,7 @@ private slots:
         rig.list().setProgress(rig.row(0), "300", "120", "40%");
         writeFile(folder + "/page.html");
         writeFile(folder + "/page.xxx");
+        rig.row(0)->fileWritten = true;
         commands.RedownloadFailed();
         const ItemRef row = rig.row(0);
         QCOMPARE(row->state, Waiting);
@@ -86,6 +88,40 @@ private slots:
         QCOMPARE(row->key, QString("u3|u1|u2"));
         QVERIFY(!QFile::exists(folder + "/page.html"));
         QVERIFY(!QFile::exists(folder + "/page.xxx"));
+    }
+
+    // Files the list never wrote stay: the user's file under the name a
+    // failed row never got to change, one skipped as existing, and anything
+    // a row without a folder would name relative to the current folder.
+    void filesTheListDidNotWriteAreKept()
+    {
+        TempHome home;
+        SchedulerRig rig;
+        ListCommands commands(rig.session, rig.scheduler);
+        const QString folder = home.folder("save") + "/";
+        rig.list().add("http://h/report", "report", "pdf", folder);
+        rig.list().add("http://h/page", "page", "htm", folder);
+        rig.list().add("http://h/x", "x", "pdf", "");
+        rig.list().setState(rig.row(0), Failed);
+        rig.list().setState(rig.row(1), Finished);
+        rig.list().setProgress(rig.row(1), "4", "4", StatusWord::ExistsSkipped);
+        rig.list().setState(rig.row(2), Failed);
+        rig.row(2)->fileWritten = true;
+        writeFile(folder + "report.pdf", "mine");
+        writeFile(folder + "page.htm", "mine");
+        const QString cwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(home.folder("cwd")));
+        writeFile("x.pdf", "mine");
+
+        commands.DeleteFailedFiles();
+        commands.DeleteWebPageFiles();
+        commands.RedownloadFailedAndWebPages();
+        rig.list().setState(rig.row(0), Failed);
+        commands.OpenOrRequeue(0);
+        QCOMPARE(readFile(folder + "report.pdf"), QByteArray("mine"));
+        QCOMPARE(readFile(folder + "page.htm"), QByteArray("mine"));
+        QCOMPARE(readFile("x.pdf"), QByteArray("mine"));
+        QVERIFY(QDir::setCurrent(cwd));
     }
 
     void redownloadCommandsPickTheirRows_data()
