@@ -289,7 +289,13 @@ void Scheduler::timer1Tick()
 
     // 3. Busy flag.
     if (mode() == 1) {
-        if (!(m_mode1 && m_mode1->StillExecuting()) && !isRunning())
+        // A mode-1 transfer clears the flag itself when it ends. Set while
+        // no transfer of either mode runs, it was left by mode-2 slots (the
+        // mode was switched while the scheduler ran) and would hold mode 1
+        // back until the user stops, so it is cleared then too.
+        const bool inetRunning = m_mode1 && m_mode1->StillExecuting();
+        const bool slotsRunning = m_mode2 && m_mode2->CountTransferSlots() > 1;
+        if (!inetRunning && (!isRunning() || !slotsRunning))
             m_session.DownloadBusy = false;
     } else {
         for (int k = 1; k <= m_threads; ++k)

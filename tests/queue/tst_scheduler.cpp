@@ -435,6 +435,29 @@ private slots:
         QCOMPARE(modes.size(), 2);
     }
 
+    // Switched to mode 1 while mode-2 slots ran: once they have ended, mode 1
+    // takes the next row instead of waiting for good on their busy flag.
+    void switchingWhileRunningGoesOnInTheNewMode()
+    {
+        TempHome home;
+        SchedulerRig rig(2);
+        rig.addRows(3, home.folder("save"));
+        rig.scheduler.setThreadCount(1);
+        rig.scheduler.start();
+        rig.clock.advance(1);
+        rig.scheduler.timerDownTick();
+        QCOMPARE(rig.m2.startedSlots(), QList<int>{1});
+        rig.scheduler.switchMode();
+        rig.scheduler.timer1Tick();
+        QVERIFY(rig.session.DownloadBusy); // the slot still runs
+        rig.m2.finish(1, Finished);
+        rig.scheduler.timer1Tick();
+        rig.clock.advance(1);
+        rig.scheduler.timerDownTick();
+        QCOMPARE(rig.m1.started.size(), 1);
+        QCOMPARE(rig.m1.started.value(0), rig.row(1));
+    }
+
     void timersAreNamedAndOneSecond()
     {
         SchedulerRig rig;
