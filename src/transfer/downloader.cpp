@@ -64,12 +64,13 @@ bool replaceFile(const QString &from, const QString &to)
 }
 
 // A connection that broke or never came: whatever arrived is not the whole
-// file. HTTP error statuses are not counted here; their body is what the
-// server sent.
+// file. HTTP error statuses are told by isErrorStatus.
 bool transportFailed(QNetworkReply::NetworkError e)
 {
     return (e > QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied) || e == QNetworkReply::ProtocolFailure;
 }
+
+bool isErrorStatus(int status) { return status >= 400; }
 
 QPixmap facePicture()
 {
@@ -258,6 +259,8 @@ void Downloader::onProgress(qint64 received, qint64 total)
     // only the response's own length counts as a size.
     if (!m_reply || !m_reply->header(QNetworkRequest::ContentLengthHeader).isValid() || total < 1)
         return; // no size reported
+    if (isErrorStatus(m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()))
+        return; // an error page's size is not the file's
     m_bytesMax = total;
     m_bytesRead = received;
     emit DownloadProgress(ClampToEventBytes(received), ClampToEventBytes(total), m_savePath);
@@ -276,10 +279,17 @@ void Downloader::onReadFinished()
     const qint64 total = r->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
     const qint64 max = known ? total : -1;
     const qint64 read = m_readBytes;
+    const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     m_reply = nullptr;
     r->disconnect(this);
     r->deleteLater();
 
+    // An error page (404, 500) is not the file: it never replaces the
+    // reservation or an old file, and the row fails.
+    if (isErrorStatus(status)) {
+        raiseError(ReasonCannotDownload);
+        return;
+    }
     if (max < 1 || read < 1) {
         startFallback();
         return;
@@ -306,7 +316,7 @@ void Downloader::onFallbackFinished()
     if (m_ended)
         return;
     const qint64 bytes = Inet1->bytesReceived();
-    if (bytes < 2 || transportFailed(Inet1->error())) {
+    if (bytes < 2 || transportFailed(Inet1->error()) || isErrorStatus(Inet1->httpStatus())) {
         raiseError(ReasonCannotDownload);
         return;
     }

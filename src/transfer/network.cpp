@@ -100,8 +100,11 @@ void OneShotFetch::onReadyRead()
     m_received += chunk.size();
     if (!m_sink)
         m_body += chunk;
-    else if (!m_writeFailed && m_sink->write(chunk) != chunk.size())
+    else if (m_sink->write(chunk) != chunk.size()) {
+        // Disk full or the folder went away: fetching the rest cannot help.
         m_writeFailed = true;
+        end(true);
+    }
 }
 
 void OneShotFetch::onFinished()
@@ -109,10 +112,19 @@ void OneShotFetch::onFinished()
     if (!m_reply)
         return;
     onReadyRead();
+    if (m_reply)
+        end(false);
+}
+
+void OneShotFetch::end(bool abort)
+{
     QNetworkReply *r = m_reply;
     m_reply = nullptr;
     m_status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     m_error = r->error();
+    r->disconnect(this);
+    if (abort)
+        r->abort();
     r->deleteLater();
     emit finished(m_received);
 }

@@ -44,12 +44,16 @@ public:
     QNetworkReply::NetworkError error() const { return m_error; }
 
 signals:
-    // Emitted once the fetch ended, whether it brought anything or not.
+    // Emitted once the fetch ended, whether it brought anything or not; at
+    // once when a write into the sink fails (the rest is not fetched).
     void finished(qint64 bytes);
 
 private:
     void onReadyRead();
     void onFinished();
+    // Ends the fetch with what it has and emits finished(); abort cuts the
+    // request short (a write into the sink failed).
+    void end(bool abort);
 
     QPointer<QNetworkReply> m_reply;
     QIODevice *m_sink = nullptr;

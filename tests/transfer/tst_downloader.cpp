@@ -9,6 +9,9 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 const QByteArray Reservation("\x01\x00", 2);
 
@@ -292,6 +295,103 @@ private slots:
             QCOMPARE(readFile(target), old);
         }
         QCOMPARE(entries(folder), QStringList{"old.pdf"});
+    }
+
+    // An error page is never the file: no progress for it, no completion,
+    // and neither the reservation nor an old file is replaced.
+    void errorPagesAreNotTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<bool>("withLength");
+        QTest::addColumn<bool>("oldFile");
+        QTest::newRow("404 with length") << QByteArray("HTTP/1.1 404 Not Found") << true << false;
+        QTest::newRow("404 without length") << QByteArray("HTTP/1.1 404 Not Found") << false << false;
+        QTest::newRow("500 over an old file") << QByteArray("HTTP/1.1 500 Internal Server Error") << true << true;
+        QTest::newRow("redirect to 404") << QByteArray("redirect") << true << true;
+    }
+    void errorPagesAreNotTheFile()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(bool, withLength);
+        QFETCH(bool, oldFile);
+        TempHome home;
+        const QString folder = home.folder("save");
+        const QString target = folder + "/paper.pdf";
+        if (oldFile)
+            writeFile(target, "%PDF-1.4 the good old file");
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        const QByteArray page = "<html><body>Not Found</body></html>";
+        if (status == "redirect") {
+            server.route("/p", ScriptedResponse::redirect("/gone"));
+            server.route("/gone", ScriptedResponse::status("HTTP/1.1 404 Not Found", page));
+        } else {
+            server.route("/p", ScriptedResponse::status(status, page, withLength));
+        }
+
+        Downloader d;
+        Events ev(d);
+        d.BeginDownload(server.urlString("/p"), target);
+        QTRY_VERIFY_WITH_TIMEOUT(ev.ended(), 10000);
+        QCOMPARE(ev.log, QStringList{"error 无法下载"});
+        QCOMPARE(readFile(target), oldFile ? QByteArray("%PDF-1.4 the good old file") : Reservation);
+        QCOMPARE(entries(folder), QStringList{"paper.pdf"});
+    }
+
+    // A full disk (here a file-size limit of the process) ends the read or
+    // the fall-back at once with "无法写入"; the reservation stays and no
+    // temporary body is left.
+    void fullDiskEndsTheTransfer_data()
+    {
+        QTest::addColumn<bool>("withLength");
+        QTest::newRow("read with length") << true;
+        QTest::newRow("fall-back without length") << false;
+    }
+    void fullDiskEndsTheTransfer()
+    {
+        QFETCH(bool, withLength);
+        TempHome home;
+        const QString folder = home.folder("save");
+        const QString target = folder + "/big.pdf";
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        ScriptedResponse r = ScriptedResponse::ok({}, "application/pdf", false);
+        // More is announced than sent and the connection stays open: only
+        // ending at the failed write can finish the transfer.
+        r.pieces.append({{}, 0, 4 * 1024 * 1024});
+        r.end = ScriptedResponse::End::KeepOpen;
+        if (withLength)
+            r.header("Content-Length", QByteArray::number(8 * 1024 * 1024));
+        int requests = 0;
+        if (withLength) {
+            server.route("/big", r);
+        } else {
+            // The read brings nothing, so the fall-back fetches the body.
+            server.routeHandler("/big", [r, &requests](const RecordedRequest &) {
+                return ++requests == 1 ? ScriptedResponse::ok({}) : r;
+            });
+        }
+
+        Downloader d;
+        Events ev(d);
+        d.BeginDownload(server.urlString("/big"), target);
+        QCOMPARE(readFile(target), Reservation);
+        if (!withLength)
+            QTRY_VERIFY_WITH_TIMEOUT(d.fallbackRunning(), 10000);
+        struct rlimit old;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN); // writes fail with EFBIG instead
+        struct rlimit small = old;
+        small.rlim_cur = 256 * 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QTest::qWaitFor([&] { return ev.ended(); }, 20000);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        QCOMPARE(ev.log.filter("error").value(0), QString("error 无法写入"));
+        QCOMPARE(ev.outcomes(), 1);
+        QVERIFY(!d.isRunning());
+        QCOMPARE(readFile(target), Reservation);
+        QCOMPARE(entries(folder), QStringList{"big.pdf"});
     }
 
     void destructionEndsSilently()
