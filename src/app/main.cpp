@@ -1,8 +1,10 @@
 #include "app/messages.h"
 #include "app/subcommands.h"
+#include "app/termination.h"
 #include "queue/ffiledownload.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include <cstdio>
 #include <cstring>
@@ -39,11 +41,17 @@ int main(int argc, char **argv)
         return (*fn)(args.mid(2));
     }
 
+    // Interrupted, the program still closes its transfers and their files.
+    QObject::connect(&TerminationSignals::instance(), &TerminationSignals::received, &app, &QCoreApplication::quit);
     // The download window stands in for the start window until that exists.
-    fFileDownload window;
-    Msg::setParent(&window);
-    window.show();
+    // Closing it unloads it (its list is gone, it no longer counts as
+    // loaded); an interrupt deletes it on the way out all the same.
+    auto *window = new fFileDownload;
+    const QPointer<fFileDownload> alive(window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    Msg::setParent(window);
+    window->show();
     const int status = app.exec();
-    Msg::setParent(nullptr);
+    delete alive.data(); // null when closing already deleted it
     return status;
 }

@@ -153,7 +153,7 @@ void fFileDownload::buildControls()
     Label1 = named(new QLabel(QStringLiteral("0条"), Picture3), "Label1");
     row3->addWidget(Label1);
     row3->addStretch(1);
-    row3->addWidget(new QLabel(QStringLiteral("文件重名时："), Picture3));
+    row3->addWidget(new QLabel(QStringLiteral("同名文件："), Picture3));
     row3->addWidget(Option1);
     row3->addWidget(Option2);
     row3->addWidget(Option3);

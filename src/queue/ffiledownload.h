@@ -4,6 +4,8 @@
 // "工具(&T)". It owns the session, the scheduler, both transfer modes and
 // the list commands, and only binds its controls to them; the logic itself
 // lives in those classes (they run without this window in `velmora get`).
+// Its owner makes it with WA_DeleteOnClose: closing it unloads it, and the
+// next one starts with an empty list.
 #include "queue/downloadsession.h"
 #include "queue/notices.h"
 

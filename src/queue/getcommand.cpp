@@ -1,7 +1,10 @@
 #include "queue/getcommand.h"
 
+#include "app/messages.h"
+
 #include "app/settings.h"
 #include "app/subcommands.h"
+#include "app/termination.h"
 #include "app/utilities.h"
 #include "queue/downloadsession.h"
 #include "queue/scheduler.h"
@@ -279,7 +282,7 @@ void printLine(FILE *out, const QString &text)
 int downloadAll(const GetOptions &options, const QList<GetEntry> &entries)
 {
     // The program-wide values the transfers read, from the options only.
-    ProgramValues &program = Program();
+    ProgramValues &program = Program(); // overwrites what the first use read from the store
     program.DownloadMode = options.mode;
     program.ProxyEnabled = options.proxyHost.isEmpty() ? 0 : 1;
     program.ProxyAddress = options.proxyHost;
@@ -319,6 +322,14 @@ int downloadAll(const GetOptions &options, const QList<GetEntry> &entries)
             loop.quit();
     });
 
+    // Interrupted (Ctrl+C, a stop from the system): stop like the window's
+    // stop command, so running rows end Failed, their temporary bodies go,
+    // and the rows are still reported.
+    QObject::connect(&TerminationSignals::instance(), &TerminationSignals::received, &loop, [&] {
+        scheduler.stop();
+        loop.quit();
+    });
+
     scheduler.start();
     scheduler.startSupervisor();
     // The first row need not wait a whole second.
@@ -356,7 +367,21 @@ int RunGetCommand(const QStringList &args)
         printLine(stdout, GetUsage());
         return 0;
     }
-    return downloadAll(options, entries);
+    // Nobody is there to answer a message box: a message goes to standard
+    // error as one line and a question is answered No.
+    Msg::setHandler([](Msg::Kind, const QString &text) {
+        printLine(stderr, QStringLiteral("velmora get: ") + text);
+        return false;
+    });
+    Msg::setInputHandler([](const QString &, const QString &, bool *ok) {
+        if (ok)
+            *ok = false;
+        return QString();
+    });
+    const int status = downloadAll(options, entries);
+    Msg::setHandler({});
+    Msg::setInputHandler({});
+    return status;
 }
 
 static SubcommandRegistration registerGet(QStringLiteral("get"), RunGetCommand);

@@ -7,7 +7,8 @@
 //               [--proxy HOST:PORT] [--retries N] [--from FILE] [URL...]
 //
 // Its settings come from these options only; the user's stored settings are
-// neither read nor written.
+// never written, and whatever the program-wide values read from them is
+// replaced by the options. Messages go to standard error, never to a dialog.
 #include "transfer/headers.h"
 
 #include <QList>

@@ -1,5 +1,6 @@
 #include "queue/getcommand.h"
 #include "support/httptestserver.h"
+#include "support/testfiles.h"
 #include "support/testhome.h"
 
 #include <QDir>
@@ -8,6 +9,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QTimer>
+
+#include <csignal>
+#include <functional>
+#include <sys/types.h>
 
 namespace {
 
@@ -36,7 +41,8 @@ struct GetRun {
 
 // Runs `velmora get` in folder while the test's own event loop keeps serving
 // the loopback server.
-GetRun runGet(const QString &home, const QString &folder, const QStringList &args)
+GetRun runGet(const QString &home, const QString &folder, const QStringList &args,
+             const std::function<void(QProcess &)> &started = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -51,6 +57,8 @@ GetRun runGet(const QString &home, const QString &folder, const QStringList &arg
     QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     p.start(binary(), QStringList{"get"} + args);
+    if (started)
+        started(p);
     loop.exec();
     GetRun run;
     if (p.state() != QProcess::NotRunning) {
@@ -262,6 +270,78 @@ private slots:
         QCOMPARE(contents(save + "/ok.pdf"), QByteArray("mine"));
         QCOMPARE(run.rows[1][0], QString("Failed"));
         QCOMPARE(run.rows[1][6], save + "/gone.pdf");
+    }
+
+    // A row that fails before it could take its own name still names the
+    // user's file; the retry round must not delete it.
+    void retriesNeverDeleteAFileTheyDidNotWrite_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("mode 1") << "1";
+        QTest::newRow("mode 2") << "2";
+    }
+    void retriesNeverDeleteAFileTheyDidNotWrite()
+    {
+        QFETCH(QString, mode);
+        TempHome home;
+        const QString save = home.folder("out");
+        QFile old(save + "/report.pdf");
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("MY OWN REPORT");
+        old.close();
+        const GetRun run = runGet(home.path(), save, {"--mode", mode, "--retries", "1", "http://127.0.0.1:9/report.pdf"});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.rows.value(0).value(0), QString("Failed"));
+        QCOMPARE(contents(save + "/report.pdf"), QByteArray("MY OWN REPORT"));
+    }
+
+    // A message of the folder creation would wait for a click nobody can
+    // give: it goes to standard error and the row fails.
+    void anUncreatableFolderFailsWithoutWaiting()
+    {
+        TempHome home;
+        const GetRun run = runGet(home.path(), home.path(), {"--folder", home.path() + "/a/../b", "http://127.0.0.1:9/x.pdf"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("文件夹名称有误！不能创建文件夹！"), run.err.constData());
+        QCOMPARE(run.rows.value(0).value(0), QString("Failed"));
+    }
+
+    // Interrupted while rows are running, it still stops them as the stop
+    // command does: they end Failed and are reported, their reservations
+    // stay and no temporary body is left behind.
+    void anInterruptStopsTheRunningRows_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+    void anInterruptStopsTheRunningRows()
+    {
+        QFETCH(int, signalNumber);
+        TempHome home;
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        ScriptedResponse slow = ScriptedResponse::ok({}, "application/pdf", false);
+        slow.header("Content-Length", "1000000");
+        slow.pieces.append({QByteArray(50000, 'x'), 0, 0});
+        slow.end = ScriptedResponse::End::KeepOpen;
+        server.route("/a.pdf", slow);
+        server.route("/b.pdf", slow);
+        const QString save = home.folder("out");
+        int seen = 0;
+        const GetRun run = runGet(home.path(), save, {server.urlString("/a.pdf"), server.urlString("/b.pdf")},
+                                  [&](QProcess &p) {
+                                      QObject::connect(&server, &HttpTestServer::requestReceived, &p, [&, pid = p.processId()] {
+                                          if (++seen == 2)
+                                              QTimer::singleShot(300, [pid, signalNumber] { ::kill(pid_t(pid), signalNumber); });
+                                      });
+                                  });
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.rows.size(), 2);
+        QCOMPARE(run.rows[0][0], QString("Failed"));
+        QCOMPARE(run.rows[1][0], QString("Failed"));
+        QCOMPARE(entries(save), QStringList({"a.pdf", "b.pdf"}));
+        QCOMPARE(contents(save + "/a.pdf"), QByteArray("\x01\x00", 2));
     }
 
     void skipLeavesExistingFilesAlone()
