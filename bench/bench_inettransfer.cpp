@@ -26,23 +26,26 @@ namespace {
 
 constexpr qint64 FileSize = 200LL * 1024 * 1024;
 
-double curlSeconds(const QString &url, const QString &out)
+double curlSeconds(const QString &url, const QString &folder, const bench::ServedFiles &served)
 {
+    const QString out = folder + "/" + served.names[0];
     QFile::remove(out);
     QElapsedTimer t;
     t.start();
     QProcess curl;
     curl.start("curl", {"-s", "-o", out, url});
-    if (!curl.waitForFinished(120000) || curl.exitCode() != 0 || QFileInfo(out).size() != FileSize)
+    if (!curl.waitForFinished(120000) || curl.exitCode() != 0)
         return -1;
-    return t.nsecsElapsed() / 1e9;
+    const double s = t.nsecsElapsed() / 1e9;
+    return served.intact(folder, 0) ? s : -1;
 }
 
-double inetSeconds(DownloadSession &session, InetTransfer &inet, const QString &url, const QString &folder)
+double inetSeconds(DownloadSession &session, InetTransfer &inet, const QString &url, const QString &folder,
+                   const bench::ServedFiles &served)
 {
     session.list().clear();
-    QFile::remove(folder + "/big.bin");
-    session.list().add(url, "big", "bin", folder + "/");
+    QFile::remove(folder + "/" + served.names[0]);
+    session.list().add(url, QFileInfo(served.names[0]).completeBaseName(), "bin", folder + "/");
     ItemRef row = session.list().find(url);
     session.list().setState(row, Downloading);
     QEventLoop loop;
@@ -52,7 +55,7 @@ double inetSeconds(DownloadSession &session, InetTransfer &inet, const QString &
     inet.Inet下载当前文件(row);
     loop.exec();
     const double s = t.nsecsElapsed() / 1e9;
-    if (row->state != Finished || QFileInfo(folder + "/big.bin").size() != FileSize) {
+    if (row->state != Finished || !served.intact(folder, 0)) {
         std::printf("InetTransfer failed: state %d size %s percent %s\n", int(row->state), qPrintable(row->size),
                     qPrintable(row->percent));
         return -1;
@@ -73,24 +76,17 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     const QString served = work.path() + "/served";
     const QString out = work.path() + "/out";
-    QDir().mkpath(served);
     QDir().mkpath(out);
-    {
-        QFile f(served + "/big.bin");
-        if (!f.open(QIODevice::WriteOnly))
-            return 1;
-        QByteArray block(1024 * 1024, Qt::Uninitialized);
-        for (qint64 done = 0; done < FileSize; done += block.size()) {
-            for (int i = 0; i < block.size(); ++i)
-                block[i] = char((done + i) * 131 + ((done + i) >> 12));
-            f.write(block);
-        }
+    bench::ServedFiles files;
+    if (!files.make(served, 1, FileSize)) {
+        std::printf("could not write the served file\n");
+        return 1;
     }
 
     bench::LoopbackServer server;
     if (!server.start(served))
         return 1;
-    const QString url = server.url(QStringLiteral("big.bin"));
+    const QString url = server.url(files.names[0]);
 
     Program().MaxFileSizeMB = 1000;
     DownloadSession session;
@@ -102,8 +98,8 @@ int main(int argc, char **argv)
 
     double bestCurl = 1e9, bestInet = 1e9;
     for (int round = 0; round < 3; ++round) {
-        const double c = curlSeconds(url, out + "/curl.bin");
-        const double i = inetSeconds(session, inet, url, out);
+        const double c = curlSeconds(url, out, files);
+        const double i = inetSeconds(session, inet, url, out, files);
         if (c < 0 || i < 0) {
             std::printf("round %d failed (curl %.3f s, InetTransfer %.3f s)\n", round, c, i);
             return 1;
