@@ -25,20 +25,25 @@ int main(int argc, char **argv)
     if (subcommand && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    // The subcommand's arguments as given: QApplication takes its own options
+    // ("-style", "-reverse", ...) out of argv, even after "--".
+    const QString name = subcommand ? QString::fromLocal8Bit(argv[1]) : QString();
+    QStringList subcommandArgs;
+    for (int i = 2; subcommand && i < argc; ++i)
+        subcommandArgs << QString::fromLocal8Bit(argv[i]);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
     if (subcommand) {
-        QStringList args = QApplication::arguments();
-        const QString name = args.value(1);
         const Subcommands::Function *fn = Subcommands::find(name);
         if (!fn) {
             std::fprintf(stderr, "velmora: unknown subcommand '%s'\n", qPrintable(name));
             return 2;
         }
-        return (*fn)(args.mid(2));
+        return (*fn)(subcommandArgs);
     }
 
     // Interrupted, the program still closes its transfers and their files.

@@ -86,6 +86,14 @@ QString CreateFolderPath(const QString &path)
     for (const QString &raw : components) {
         if (raw.isEmpty())
             break; // a doubled or trailing "/" ends the walk
+        // A folder that exists is taken as it is written: here a hidden
+        // folder (".papers") or a name with a colon is an ordinary folder,
+        // and cleaning it would put the files into a new one beside it.
+        // "." and ".." never pass, so the walk cannot climb.
+        if (raw != QLatin1String(".") && raw != QLatin1String("..") && FolderExists(result + QLatin1Char('/') + raw)) {
+            result += QLatin1Char('/') + raw;
+            continue;
+        }
         const QString component = SanitizeFileName(raw);
         if (component.isEmpty()) {
             Msg::error(FolderNameWrong);
@@ -116,7 +124,12 @@ QString SanitizeFileName(const QString &name)
     while (end > begin && s.at(end - 1) == QLatin1Char('.'))
         --end;
     s = s.mid(begin, end - begin);
-    return leftUtf8Bytes(LeftAnsiBytes(s, MaxNameBytes), MaxNameBytes);
+    s = leftUtf8Bytes(LeftAnsiBytes(s, MaxNameBytes), MaxNameBytes);
+    // The cut may end on a dot ("aaa.b" cut after "aaa."), which the file
+    // system would then see as part of the type.
+    while (s.endsWith(QLatin1Char('.')))
+        s.chop(1);
+    return s;
 }
 
 void OpenUrlInBrowser(const QString &url, bool useOpenBrowserWindow)

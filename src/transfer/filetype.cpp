@@ -184,7 +184,8 @@ constexpr qint64 kTailBytes = 128;
 QString sniff(const QString &fsPath)
 {
     QFile file(fsPath);
-    if (!QFileInfo(fsPath).isFile() || !file.open(QIODevice::ReadOnly))
+    // Unbuffered, so that no more is read than the tests below ask for.
+    if (!QFileInfo(fsPath).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return QString();
     const qint64 length = file.size();
     // min(L, 10240) + 1 bytes: one past the end of a short file, which then

@@ -87,6 +87,10 @@ private slots:
         QTest::newRow("dot-dot is no way up") << "a/../c" << "a" << QStringList{"a"} << 1;
         QTest::newRow("colon removed") << "a:b/c" << "ab/c" << QStringList{"ab", "ab/c"} << 0;
         QTest::newRow("existing folders") << "f" << "f" << QStringList{"f"} << 0;
+        // Existing folders are used as they are written, never cleaned into new ones.
+        QTest::newRow("existing hidden folder") << ".papers/2024" << ".papers/2024" << QStringList{".papers", ".papers/2024"} << 0;
+        QTest::newRow("existing folder with a colon") << "Papers: 2024/x" << "Papers: 2024/x"
+                                                      << QStringList{"Papers: 2024", "Papers: 2024/x"} << 0;
         QTest::newRow("below a regular file") << "file.txt/sub/x" << "" << QStringList{} << 0;
     }
     void createFolderPath()
@@ -98,6 +102,8 @@ private slots:
         TempHome home;
         const QString base = home.folder(QStringLiteral("base"));
         home.folder(QStringLiteral("base/f"));
+        home.folder(QStringLiteral("base/.papers/2024"));
+        home.folder(QStringLiteral("base/Papers: 2024"));
         touch(base + "/file.txt");
         MessageRecorder rec;
 
@@ -110,8 +116,11 @@ private slots:
         QDirIterator it(base, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext())
             found << it.next().mid(base.size() + 1);
-        found.removeOne(QStringLiteral("f"));
-        created.removeOne(QStringLiteral("f"));
+        for (const QString &existing : {QStringLiteral("f"), QStringLiteral(".papers"), QStringLiteral(".papers/2024"),
+                                        QStringLiteral("Papers: 2024")}) {
+            found.removeOne(existing);
+            created.removeOne(existing);
+        }
         found.sort();
         QCOMPARE(found, created);
     }
@@ -144,6 +153,7 @@ private slots:
         QTest::newRow("line breaks and NUL") << QStringLiteral("a\r\nb\nc\rd") + QChar(0) + "e" << "abcde";
         QTest::newRow("spaces and tabs stay") << " a\tb " << " a\tb ";
         QTest::newRow("only dots") << "..." << "";
+        QTest::newRow("cut that ends on a dot") << QString(199, 'a') + ".b" << QString(199, 'a');
         QTest::newRow("300 ASCII to 200") << QString(300, 'x') << QString(200, 'x');
         // 100 characters would fill 200 bytes of GBK but 300 of UTF-8.
         QTest::newRow("150 Chinese to 200 bytes of UTF-8") << wen.repeated(150) << wen.repeated(66);

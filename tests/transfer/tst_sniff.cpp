@@ -48,6 +48,8 @@ private slots:
         QTest::newRow("folder is not a file") << QStringList{"sub"} << 1 << ""
                                               << "velmora sniff: sub: no such file\n";
         QTest::newRow("separator") << QStringList{"--", "-dash.bin"} << 0 << "pdf\t-dash.bin\n" << "";
+        // Names that look like options of the toolkit reach the command too.
+        QTest::newRow("toolkit option as a name") << QStringList{"--", "-reverse"} << 0 << "pdf\t-reverse\n" << "";
         QTest::newRow("no files") << QStringList() << 2 << "" << "usage";
         QTest::newRow("only the separator") << QStringList{"--"} << 2 << "" << "usage";
         QTest::newRow("unknown option") << QStringList{"-x", "a.bin"} << 2 << "" << "usage";
@@ -68,6 +70,7 @@ private slots:
         };
         write(QStringLiteral("a.bin"), "%PDF-1.4\n" + QByteArray(100, ' '));
         write(QStringLiteral("-dash.bin"), "%PDF-1.4\n" + QByteArray(100, ' '));
+        write(QStringLiteral("-reverse"), "%PDF-1.4\n" + QByteArray(100, ' '));
         write(QStringLiteral("notes.txt"), "just some plain notes, nothing else");
         write(QStringLiteral("文献.dat"), QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(40, '\0'));
         QVERIFY(QDir(dir).mkdir(QStringLiteral("sub")));
