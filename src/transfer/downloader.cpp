@@ -152,7 +152,6 @@ void Downloader::BeginDownload(const QString &url, const QString &savePath, cons
 
     QNetworkRequest req = TransferRequest(QUrl(m_url));
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    req.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     m_reply = TransferNetwork().get(req);
     m_reply->setReadBufferSize(ReadBufferSize);
     connect(m_reply, &QNetworkReply::readyRead, this, &Downloader::onReadyRead);

@@ -204,9 +204,11 @@ void InetTransfer::Inet下载文件(const ItemRef &row)
     // 1. Connection set-up.
     const ProgramValues &program = Program();
     m_setup = InetConnectionFor(m_url, program.ProxyEnabled, program.ProxyAddress, program.ProxyPort);
+    // Access type 0 is the system's own setting (as mode 2 has it), not a
+    // direct connection.
     m_network.setProxy(m_setup.accessType == 2
                            ? QNetworkProxy(QNetworkProxy::HttpProxy, program.ProxyAddress, m_setup.proxyPort)
-                           : QNetworkProxy(QNetworkProxy::NoProxy));
+                           : QNetworkProxy(QNetworkProxy::DefaultProxy));
 
     // 2.
     m_session.DownloadBusy = true;

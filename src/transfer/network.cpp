@@ -60,6 +60,10 @@ QNetworkRequest TransferRequest(const QUrl &url)
     req.setRawHeader("Accept-Encoding", "identity");
     req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    // HTTP/1.1 only, as the transfers were made for: an HTTP/2 response has
+    // no reason phrase, so "200 OK" would never be seen and every response
+    // without a length would be fetched a second time.
+    req.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     return req;
 }
 

@@ -16,8 +16,9 @@ class QNetworkCookieJar;
 QNetworkAccessManager &TransferNetwork();
 QNetworkCookieJar &SharedCookieJar();
 
-// A request as the transfers send it: no compression (the bytes on disk are
-// the bytes the server sent, so lengths compare), nothing from a cache.
+// A request as the transfers send it: HTTP/1.1, no compression (the bytes on
+// disk are the bytes the server sent, so lengths compare), nothing from a
+// cache.
 QNetworkRequest TransferRequest(const QUrl &url);
 
 // Ends a running request without a further signal to receiver: the reply

@@ -397,6 +397,21 @@ private slots:
         QCOMPARE(readFile(saved("paper.pdf")), QByteArray("hello"));
     }
 
+    // Without a named proxy the system's own setting applies, as it does for
+    // the mode-2 transfers (here the environment's http_proxy).
+    void systemProxyWithoutANamedOne()
+    {
+        RecordingProxy proxy;
+        qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(proxy.server.serverPort()));
+        ItemRef row = addRow("http://files.example.invalid/paper.pdf");
+        const bool ended = runToEnd(row);
+        qunsetenv("http_proxy");
+        QVERIFY(ended);
+        QCOMPARE(inet->AccessType(), 0);
+        QVERIFY(proxy.head.startsWith("GET http://files.example.invalid/paper.pdf HTTP/1.1"));
+        QCOMPARE(row->state, Finished);
+    }
+
     // A certificate the system does not trust fails the row; the error is
     // never waved through.
     void untrustedCertificateFails()
