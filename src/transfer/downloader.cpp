@@ -64,13 +64,11 @@ bool replaceFile(const QString &from, const QString &to)
 }
 
 // A connection that broke or never came: whatever arrived is not the whole
-// file. HTTP error statuses are told by isErrorStatus.
+// file. HTTP error statuses are told by IsErrorStatus.
 bool transportFailed(QNetworkReply::NetworkError e)
 {
     return (e > QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied) || e == QNetworkReply::ProtocolFailure;
 }
-
-bool isErrorStatus(int status) { return status >= 400; }
 
 QPixmap facePicture()
 {
@@ -258,7 +256,7 @@ void Downloader::onProgress(qint64 received, qint64 total)
     // only the response's own length counts as a size.
     if (!m_reply || !m_reply->header(QNetworkRequest::ContentLengthHeader).isValid() || total < 1)
         return; // no size reported
-    if (isErrorStatus(m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()))
+    if (IsErrorStatus(m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()))
         return; // an error page's size is not the file's
     m_bytesMax = total;
     m_bytesRead = received;
@@ -285,7 +283,7 @@ void Downloader::onReadFinished()
 
     // An error page (404, 500) is not the file: it never replaces the
     // reservation or an old file, and the row fails.
-    if (isErrorStatus(status)) {
+    if (IsErrorStatus(status)) {
         raiseError(ReasonCannotDownload);
         return;
     }
@@ -315,7 +313,7 @@ void Downloader::onFallbackFinished()
     if (m_ended)
         return;
     const qint64 bytes = Inet1->bytesReceived();
-    if (bytes < 2 || transportFailed(Inet1->error()) || isErrorStatus(Inet1->httpStatus())) {
+    if (bytes < 2 || transportFailed(Inet1->error()) || IsErrorStatus(Inet1->httpStatus())) {
         raiseError(ReasonCannotDownload);
         return;
     }

@@ -249,7 +249,7 @@ void InetTransfer::dropReply()
     // A reply with an error status gets its error reported by the network
     // layer in any case; aborting it as well would report a second one. Its
     // deletion cancels the request just the same.
-    const bool errorStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400;
+    const bool errorStatus = IsErrorStatus(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
     if (!reply->isFinished() && !errorStatus && reply->error() == QNetworkReply::NoError)
         reply->abort();
     reply->deleteLater();
@@ -277,7 +277,7 @@ void InetTransfer::noteError(QNetworkReply *reply)
     // An HTTP error shows its status and reason; a network error Qt's code
     // and text.
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400) {
+    if (IsErrorStatus(status)) {
         m_responseCode = status;
         m_responseInfo = QString::fromLatin1(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
     } else if (reply->error() != QNetworkReply::NoError) {
@@ -345,7 +345,7 @@ void InetTransfer::headersArrived()
     // An error page is not the file: the row fails before anything on disk
     // is touched, so an old file of that name stays.
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400) {
+    if (IsErrorStatus(status)) {
         noteError(m_reply);
         endBody(Outcome::Failed);
         return;
@@ -597,7 +597,7 @@ void InetTransfer::onFetchFinished()
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const bool networkOk = m_reply->error() == QNetworkReply::NoError;
     dropReply();
-    if (status >= 400) {
+    if (IsErrorStatus(status)) {
         // The redirect led to an error page.
         m_fetchFile->cancelWriting();
         m_fetchFile.reset();

@@ -21,6 +21,9 @@ QNetworkCookieJar &SharedCookieJar();
 // cache.
 QNetworkRequest TransferRequest(const QUrl &url);
 
+// An HTTP status that answers with an error page (404, 500), never the file.
+inline bool IsErrorStatus(int status) { return status >= 400; }
+
 // Ends a running request without a further signal to receiver: the reply
 // is disconnected, aborted and deleted later, and the pointer cleared.
 // Nothing happens when it is already null.
