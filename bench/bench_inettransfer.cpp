@@ -78,13 +78,8 @@ int main(int argc, char **argv)
     const QString out = work.path() + "/out";
     QDir().mkpath(out);
     bench::ServedFiles files;
-    if (!files.make(served, 1, FileSize)) {
-        std::printf("could not write the served file\n");
-        return 1;
-    }
-
     bench::LoopbackServer server;
-    if (!server.start(served))
+    if (!bench::serve(files, server, served, 1, FileSize))
         return 1;
     const QString url = server.url(files.names[0]);
 

@@ -114,12 +114,8 @@ int main(int argc, char **argv)
     const QString servedFolder = work.path() + "/served";
     const QString out = work.path() + "/out";
     bench::ServedFiles served;
-    if (!served.make(servedFolder, Files, FileSize)) {
-        std::printf("could not write the served files\n");
-        return 1;
-    }
     bench::LoopbackServer server;
-    if (!server.start(servedFolder))
+    if (!bench::serve(served, server, servedFolder, Files, FileSize))
         return 1;
 
     // 50 MB must not be skipped as a large file.

@@ -289,12 +289,8 @@ int main(int argc, char **argv)
     const QString servedFolder = work.path() + "/served";
     const QString out = work.path() + "/out";
     bench::ServedFiles served;
-    if (!served.make(servedFolder, Files, FileSize)) {
-        std::printf("could not write the served files\n");
-        return 1;
-    }
     bench::LoopbackServer server;
-    if (!server.start(servedFolder))
+    if (!bench::serve(served, server, servedFolder, Files, FileSize))
         return 1;
 
     // Mode 2 without a proxy, with a size limit that lets 50 MB through.

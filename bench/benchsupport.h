@@ -141,4 +141,15 @@ private:
     quint16 m_port = 0;
 };
 
+// Writes `count` files of `bytes` into folder and starts the server on them;
+// says on standard output what failed.
+inline bool serve(ServedFiles &files, LoopbackServer &server, const QString &folder, int count, qint64 bytes)
+{
+    if (!files.make(folder, count, bytes)) {
+        std::printf("could not write the served files\n");
+        return false;
+    }
+    return server.start(folder);
+}
+
 } // namespace bench
