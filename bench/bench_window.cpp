@@ -7,9 +7,9 @@
 #include "app/settings.h"
 #include "benchsupport.h"
 #include "queue/downloadsession.h"
-#include "queue/ffiledownload.h"
+#include "queue/ui/ffiledownload.h"
 #include "queue/scheduler.h"
-#include "queue/transferadapters.h"
+#include "transfer/transferadapters.h"
 
 #include <QComboBox>
 

@@ -25,6 +25,6 @@ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 # After new headers arrive (a pull or a merge) CMake's automatic moc step can
 # keep a stale list of them; regenerating it once fixes the link.
 if ! cmake --build "$BUILD_DIR" -j"$(nproc)"; then
-  rm -rf "$BUILD_DIR"/src/velmora_core_autogen
+  rm -rf "$BUILD_DIR"/src/velmora_engine_autogen "$BUILD_DIR"/src/velmora_widgets_autogen
   cmake --build "$BUILD_DIR" -j"$(nproc)"
 fi

@@ -1,33 +1,27 @@
 #include "app/messages.h"
 
-#include <QApplication>
-#include <QInputDialog>
-#include <QMessageBox>
-#include <QPointer>
+#include <cstdio>
 
 namespace {
 Msg::Handler g_handler;
 Msg::InputHandler g_input;
-QPointer<QWidget> g_parent;
+
+// Nobody to ask: the message goes to standard error on one line, so a
+// multi-line text cannot pass for several messages, and nothing is confirmed.
+bool toStandardError(Msg::Kind kind, const QString &text)
+{
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '))
+        .replace(QLatin1Char('\r'), QLatin1Char(' '));
+    const char *prefix = kind == Msg::Kind::Error ? "error" : kind == Msg::Kind::Question ? "question (answered No)" : "note";
+    std::fprintf(stderr, "velmora: %s: %s\n", prefix, line.toUtf8().constData());
+    std::fflush(stderr);
+    return false;
+}
 
 bool show(Msg::Kind kind, const QString &text)
 {
-    if (g_handler)
-        return g_handler(kind, text);
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return false; // no window system: nobody to ask, so nothing is confirmed
-    switch (kind) {
-    case Msg::Kind::Error:
-        QMessageBox::critical(g_parent, Msg::AppTitle, text);
-        return false;
-    case Msg::Kind::Information:
-        QMessageBox::information(g_parent, Msg::AppTitle, text);
-        return false;
-    case Msg::Kind::Question:
-        return QMessageBox::question(g_parent, Msg::AppTitle, text, QMessageBox::Yes | QMessageBox::No)
-            == QMessageBox::Yes;
-    }
-    return false;
+    return g_handler ? g_handler(kind, text) : toStandardError(kind, text);
 }
 } // namespace
 
@@ -35,7 +29,8 @@ namespace Msg {
 
 void setHandler(Handler handler) { g_handler = std::move(handler); }
 void setInputHandler(InputHandler handler) { g_input = std::move(handler); }
-void setParent(QWidget *parent) { g_parent = parent; }
+Handler handler() { return g_handler; }
+InputHandler inputHandler() { return g_input; }
 
 void error(const QString &text) { show(Kind::Error, text); }
 void info(const QString &text) { show(Kind::Information, text); }
@@ -47,8 +42,6 @@ QString input(const QString &prompt, const QString &defaultText, bool *ok)
     QString answer;
     if (g_input)
         answer = g_input(prompt, defaultText, &accepted);
-    else if (qobject_cast<QApplication *>(QCoreApplication::instance()))
-        answer = QInputDialog::getText(g_parent, AppTitle, prompt, QLineEdit::Normal, defaultText, &accepted);
     if (!accepted)
         answer.clear();
     if (ok)

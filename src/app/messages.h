@@ -1,11 +1,12 @@
 #pragma once
-// The program's one message-box layer. Every message, question and input box
-// goes through here with the application title as caption, so tests can
-// replace the dialogs with a recorder and scripted answers.
+// The program's one message layer. Every message, question and input box
+// goes through here with the application title as caption. Without a handler
+// (the subcommands, the engine's tests) a message is one line on standard
+// error, a question is answered No and an input box is cancelled; the windows
+// install the message boxes (app/ui/messageboxes.h), and tests replace them
+// with a recorder and scripted answers.
 #include <QString>
 #include <functional>
-
-class QWidget;
 
 namespace Msg {
 
@@ -18,9 +19,10 @@ using Handler = std::function<bool(Kind kind, const QString &text)>;
 // Asks for a line of text; ok is false when cancelled.
 using InputHandler = std::function<QString(const QString &prompt, const QString &defaultText, bool *ok)>;
 
-void setHandler(Handler handler);           // empty restores the real dialogs
-void setInputHandler(InputHandler handler); // empty restores the real dialog
-void setParent(QWidget *parent);            // owner of the real dialogs (may be null)
+void setHandler(Handler handler);           // empty restores the standard-error default
+void setInputHandler(InputHandler handler); // empty restores the default (cancelled)
+Handler handler();
+InputHandler inputHandler();
 
 void error(const QString &text);
 void info(const QString &text);

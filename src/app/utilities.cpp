@@ -1,16 +1,11 @@
 #include "app/utilities.h"
 
 #include "app/messages.h"
-#include "transfer/codecs.h"
+#include "app/codecs.h"
 
-#include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QProcess>
-#include <QTableView>
-#include <QTreeView>
 #include <QUrl>
 
 namespace {
@@ -37,15 +32,6 @@ QString leftUtf8Bytes(const QString &text, int n)
         i += pair ? 2 : 1;
     }
     return text.left(i);
-}
-
-QHeaderView *reportHeader(QAbstractItemView *list)
-{
-    if (auto *tree = qobject_cast<QTreeView *>(list))
-        return tree->header();
-    if (auto *table = qobject_cast<QTableView *>(list))
-        return table->horizontalHeader();
-    return nullptr; // icon and list views have no columns to size
 }
 
 Shell::Opener g_opener;
@@ -145,9 +131,8 @@ void OpenUrlInBrowser(const QString &url, bool useOpenBrowserWindow)
     Shell::start(QStringLiteral("xdg-open"), {url});
 }
 
-void OpenFileWithShell(const QString &path, QWidget *owner)
+void OpenFileWithShell(const QString &path)
 {
-    Q_UNUSED(owner);
     const QFileInfo info(path);
     // Hidden files count as missing here, as do folders.
     if (path.isEmpty() || !info.isFile() || info.fileName().startsWith(QLatin1Char('.'))) {
@@ -158,45 +143,6 @@ void OpenFileWithShell(const QString &path, QWidget *owner)
         Shell::start(QStringLiteral("xdg-open"), {info.absoluteFilePath()});
 }
 
-bool IsFormLoaded(const QString &name)
-{
-    if (name.isEmpty())
-        return false; // would otherwise match any unnamed window
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (const QWidget *w : windows)
-        if (w->objectName().compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
-void AutoSizeListColumn(QAbstractItemView *list, int column, int mode)
-{
-    QHeaderView *header = reportHeader(list);
-    if (!header || column <= 0 || column > header->count())
-        return;
-    const int index = column - 1;
-    int width;
-    if (mode == -2)
-        width = qMax(list->sizeHintForColumn(index), header->sectionSizeHint(index));
-    else if (mode == -1)
-        width = list->sizeHintForColumn(index);
-    else if (mode >= 0)
-        width = mode;
-    else
-        return;
-    header->resizeSection(index, qMax(0, width));
-}
-
-void AutoSizeListColumns(QAbstractItemView *list, int mode)
-{
-    const QHeaderView *header = reportHeader(list);
-    if (!header)
-        return;
-    const int count = header->count();
-    for (int column = 1; column <= count; ++column)
-        AutoSizeListColumn(list, column, mode);
-}
-
 namespace Shell {
 
 void setOpener(Opener opener) { g_opener = std::move(opener); }
@@ -205,7 +151,9 @@ bool open(const QUrl &url)
 {
     if (g_opener)
         return g_opener(url);
-    return QDesktopServices::openUrl(url);
+    // Without a window system there is no desktop service to ask; the
+    // desktop's own opener is tried as a program.
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString()});
 }
 
 void setStarter(Starter starter) { g_starter = std::move(starter); }

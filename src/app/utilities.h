@@ -1,13 +1,11 @@
 #pragma once
-// Helpers shared by several windows: existence tests, folder creation, file
-// name cleaning, opening URLs and files, window lookup, list column sizing.
+// Helpers shared across the program: existence tests, folder creation, file
+// name cleaning, opening URLs and files.
 #include <QString>
 #include <QStringList>
 #include <functional>
 
-class QAbstractItemView;
 class QUrl;
-class QWidget;
 
 bool FolderExists(const QString &path);
 // Also accepts the "file:///" form (no percent-decoding). Hidden files count.
@@ -21,19 +19,12 @@ QString CreateFolderPath(const QString &path);
 // cuts it to 200 bytes both in GBK and in UTF-8. May return "".
 QString SanitizeFileName(const QString &name);
 void OpenUrlInBrowser(const QString &url, bool useOpenBrowserWindow = false);
-void OpenFileWithShell(const QString &path, QWidget *owner = nullptr);
-// Case-insensitive lookup of a loaded (shown or hidden) top-level window by objectName.
-bool IsFormLoaded(const QString &name);
-// Report views only (QTreeView, QTableView); column is 1-based. mode -2: the
-// wider of header and contents, -1: contents, 0 or more: that many pixels.
-void AutoSizeListColumn(QAbstractItemView *list, int column, int mode);
-void AutoSizeListColumns(QAbstractItemView *list, int mode);
-
+void OpenFileWithShell(const QString &path);
 namespace Shell {
 // Opens a URL (file, folder, web page) with the desktop; returns false when
 // nothing could open it. Tests replace it so that nothing is launched.
 using Opener = std::function<bool(const QUrl &url)>;
-void setOpener(Opener opener); // empty restores QDesktopServices::openUrl
+void setOpener(Opener opener); // empty restores the default (xdg-open); the windows install the desktop's
 bool open(const QUrl &url);
 // Starts a program detached (the last fall-back of the open helpers);
 // returns false when it could not be started. Tests replace it too.

@@ -3,13 +3,12 @@
 #include "app/utilities.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QPainter>
-#include <QPixmap>
 
 #include <algorithm>
 
 namespace {
+
+DownloadList::StateDecoration g_stateDecoration;
 
 bool isPageType(const QString &type)
 {
@@ -75,7 +74,7 @@ QVariant DownloadList::data(const QModelIndex &index, int role) const
         break;
     case Qt::DecorationRole:
         if (index.column() == ColName)
-            return stateIcon(item.state);
+            return g_stateDecoration ? g_stateDecoration(item.state) : QVariant();
         break;
     case StateRole: return int(item.state);
     case KeyRole: return item.key;
@@ -97,25 +96,7 @@ Qt::ItemFlags DownloadList::flags(const QModelIndex &index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-QIcon DownloadList::stateIcon(ItemState s) const
-{
-    if (s < Waiting || s > Failed || !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return {};
-    QIcon &icon = m_icons[s];
-    if (icon.isNull()) {
-        static const QColor colours[5] = {{}, {0x9e, 0x9e, 0x9e}, {0x1e, 0x88, 0xe5}, {0x43, 0xa0, 0x47}, {0xe5, 0x39, 0x35}};
-        QPixmap pm(16, 16);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(colours[s]);
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(2, 2, 12, 12);
-        p.end();
-        icon = QIcon(pm);
-    }
-    return icon;
-}
+void DownloadList::setStateDecoration(StateDecoration decoration) { g_stateDecoration = std::move(decoration); }
 
 ItemRef DownloadList::at(int row) const
 {

@@ -13,7 +13,7 @@
 // walk the list. Key lookups go through a hash.
 #include <QAbstractTableModel>
 #include <QHash>
-#include <QIcon>
+#include <QVariant>
 #include <QString>
 
 #include <array>
@@ -68,6 +68,11 @@ class DownloadList : public QAbstractTableModel {
 public:
     enum Column { ColName, ColType, ColSize, ColReceived, ColPercent, ColFolder, ColumnCount };
     enum Field { Key, Name, Type, Size, Received, Percent, Folder, Referer };
+    // What the name column shows beside a row for its state (the windows
+    // install the state icons; without them the engine shows none).
+    using StateDecoration = std::function<QVariant(ItemState)>;
+    static void setStateDecoration(StateDecoration decoration);
+
     static constexpr int StateRole = Qt::UserRole + 1;
     static constexpr int KeyRole = Qt::UserRole + 2;
 
@@ -132,7 +137,6 @@ private:
     void renumberFrom(int row);
     void rowChanged(int row, int firstColumn, int lastColumn);
     bool owns(const ItemRef &item) const;
-    QIcon stateIcon(ItemState s) const;
 
     std::vector<ItemRef> m_items;
     QHash<QString, DownloadItem *> m_byKey;
@@ -141,7 +145,6 @@ private:
     int m_errorsPages = 0;
     int m_batchDepth = 0;
     std::vector<int> m_batchRows; // rows changed while the batch is open
-    mutable std::array<QIcon, 5> m_icons;
 };
 
 // The part of a key before the first "|" (the whole key when it has none).

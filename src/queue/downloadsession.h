@@ -5,7 +5,7 @@
 // login). It needs no window: `velmora get` and the tests drive the same
 // engine without one.
 #include "queue/downloadlist.h"
-#include "transfer/headers.h"
+#include "app/filenames.h"
 
 #include <QObject>
 

@@ -322,7 +322,7 @@ void ListCommands::OpenOrRequeue(int row)
     if (item->state == Finished) {
         const QString path = ItemFilePath(*item);
         if (FileExists(path))
-            OpenFileWithShell(path, m_owner);
+            OpenFileWithShell(path);
         else
             Msg::error(QStringLiteral("文件不存在！"));
     } else if (item->state == Failed) {

@@ -15,7 +15,6 @@
 #include <vector>
 
 class DownloadSession;
-class QWidget;
 class Scheduler;
 
 // Deletes the row's file when the row is alive and the file exists; errors
@@ -55,8 +54,6 @@ class ListCommands {
 public:
     ListCommands(DownloadSession &session, Scheduler &scheduler);
 
-    // Owner of the files opened by OpenOrRequeue (may be null).
-    void setOwner(QWidget *owner) { m_owner = owner; }
     // The generator of ShuffleList: draw(n) in 0..n-1 (uniform by default).
     void setDraw(std::function<int(int n)> draw);
 
@@ -88,6 +85,5 @@ private:
 
     DownloadSession &m_session;
     Scheduler &m_scheduler;
-    QWidget *m_owner = nullptr;
     std::function<int(int)> m_draw;
 };

@@ -2,13 +2,7 @@
 
 #include "app/paths.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
-#include <QHash>
-#include <QPointer>
-#include <QSoundEffect>
-#include <QUrl>
 
 QString NoticeSoundFile(int n)
 {
@@ -38,21 +32,17 @@ QString NoticeSoundFile(int n)
     return path;
 }
 
+namespace {
+NoticePlayer g_player;
+}
+
+void setNoticePlayer(NoticePlayer player) { g_player = std::move(player); }
+
 void PlayNotice(int n)
 {
+    if (!g_player)
+        return; // no sound device of ours: nothing is heard
     const QString path = NoticeSoundFile(n);
-    // Sound needs a GUI application's event loop; a subcommand without one
-    // stays silent.
-    if (path.isEmpty() || !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return;
-    // One effect per sound, kept for the life of the application, so that
-    // playing never waits and a sound still playing is not cut off by the
-    // object going away.
-    static QHash<int, QPointer<QSoundEffect>> effects;
-    QPointer<QSoundEffect> &effect = effects[n];
-    if (!effect) {
-        effect = new QSoundEffect(QCoreApplication::instance());
-        effect->setSource(QUrl::fromLocalFile(path));
-    }
-    effect->play();
+    if (!path.isEmpty())
+        g_player(path);
 }

@@ -8,11 +8,17 @@
 
 #include <QString>
 
+#include <functional>
+
 // The file of notice n in the program's folder, written from the resources
 // when it is missing. Empty when n is not a notice or the file cannot be
 // written.
 QString NoticeSoundFile(int n);
+// Plays notice n through the installed player; silent without one (the
+// windows install the sound player, queue/ui/noticeplayer.h).
 void PlayNotice(int n);
+using NoticePlayer = std::function<void(const QString &wavFile)>;
+void setNoticePlayer(NoticePlayer player);
 
 // Hooks that play the notices (the window installs them on its session).
 class NoticeHooks : public TransferHooks {

@@ -4,7 +4,7 @@
 #include "app/settings.h"
 #include "app/utilities.h"
 #include "queue/listcommands.h"
-#include "transfer/headers.h"
+#include "app/filenames.h"
 
 #include <algorithm>
 

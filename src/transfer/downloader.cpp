@@ -7,11 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPainter>
-#include <QPixmap>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -70,30 +67,10 @@ bool transportFailed(QNetworkReply::NetworkError e)
     return (e > QNetworkReply::NoError && e < QNetworkReply::ContentAccessDenied) || e == QNetworkReply::ProtocolFailure;
 }
 
-QPixmap facePicture()
-{
-    QPixmap pm(32, 32);
-    pm.fill(QColor(0x2b, 0x6c, 0xb0));
-    QPainter p(&pm);
-    p.setPen(QPen(Qt::white, 3));
-    p.drawLine(16, 6, 16, 22);
-    p.drawLine(9, 15, 16, 22);
-    p.drawLine(23, 15, 16, 22);
-    p.drawLine(8, 26, 24, 26);
-    return pm;
-}
-
 } // namespace
 
-Downloader::Downloader(QWidget *parent) : QWidget(parent)
+Downloader::Downloader(QObject *parent) : QObject(parent)
 {
-    P1 = new QLabel(this);
-    P1->setObjectName(QStringLiteral("P1"));
-    P1->setPixmap(facePicture());
-    P1->move(0, 0);
-    P1->adjustSize();
-    setFixedSize(P1->size());
-
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);

@@ -2,7 +2,8 @@
 // The program's own download control: reads one URL asynchronously into a
 // file, watches the read for stalls, falls back to a one-piece fetch when the
 // read brings no size or no bytes, and reports progress, completion and
-// failure as events. The download window keeps one per running transfer.
+// failure as events. The transfer slots keep one per running transfer; it
+// needs no window (its visible face is transfer/ui/downloaderview.h).
 //
 // The body never sits in memory: it goes into a temporary file beside the
 // target as it arrives and is moved over the target in one step at the end, so
@@ -17,17 +18,16 @@
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
-#include <QWidget>
+#include <QObject>
 
 #include <memory>
 
-class QLabel;
 class QNetworkReply;
 class QFile;
 class QTimer;
 class OneShotFetch;
 
-class Downloader : public QWidget {
+class Downloader : public QObject {
     Q_OBJECT
 public:
     // Seconds without a single new byte after which a transfer fails.
@@ -37,7 +37,7 @@ public:
     static const QString ReasonTimedOut;       // "超时": no byte for the stall limit
     static const QString ReasonCannotWrite;    // "无法写入": the body could not be put on disk
 
-    explicit Downloader(QWidget *parent = nullptr);
+    explicit Downloader(QObject *parent = nullptr);
     // Ends a running transfer without any further event and removes its
     // temporary body; the reservation file stays.
     ~Downloader() override;
@@ -82,7 +82,6 @@ private:
     bool commitBody(qint64 expectedSize);
     qint64 watchedBytes() const;
 
-    QLabel *P1 = nullptr;
     OneShotFetch *Inet1 = nullptr;
 
     QString m_savePath;

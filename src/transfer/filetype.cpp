@@ -1,7 +1,7 @@
 #include "transfer/filetype.h"
 
 #include "app/utilities.h"
-#include "transfer/codecs.h"
+#include "app/codecs.h"
 #include "transfer/headers.h"
 
 #include <QByteArray>

@@ -1,6 +1,7 @@
 // `velmora sniff FILE...`: prints the type each file's content shows, as the
 // download window would find it after a transfer.
-#include "app/subcommands.h"
+#include "transfer/sniff.h"
+
 #include "transfer/filetype.h"
 
 #include <QFileInfo>
@@ -17,7 +18,9 @@ void put(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
-int sniffCommand(const QStringList &args)
+} // namespace
+
+int RunSniffCommand(const QStringList &args)
 {
     QStringList files;
     bool options = true;
@@ -54,7 +57,3 @@ int sniffCommand(const QStringList &args)
     std::fflush(stdout);
     return status;
 }
-
-const SubcommandRegistration registration(QStringLiteral("sniff"), sniffCommand);
-
-} // namespace

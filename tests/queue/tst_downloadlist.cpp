@@ -24,7 +24,9 @@ private slots:
         QCOMPARE(list.index(0, DownloadList::ColType).data().toString(), QString("PDF"));
         QCOMPARE(list.index(0, DownloadList::ColFolder).data().toString(), QString("/tmp/x"));
         QCOMPARE(name.data(DownloadList::StateRole).toInt(), int(Waiting));
-        QVERIFY(!name.data(Qt::DecorationRole).value<QIcon>().isNull());
+        // The state icon beside the name is the windows' business (the download
+        // window's tests check it); the engine shows none of its own.
+        QVERIFY(!name.data(Qt::DecorationRole).isValid());
         // Labels are never edited in place.
         QVERIFY(!(list.flags(name) & Qt::ItemIsEditable));
         QVERIFY(list.flags(name) & Qt::ItemIsSelectable);

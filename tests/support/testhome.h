@@ -1,7 +1,7 @@
 #pragma once
 // Every test runs against a fresh VELMORA_HOME so that no test reads or
 // writes the real user's settings, data folder or browser profile.
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,20 +22,15 @@ private:
     bool m_hadPrevious;
 };
 
-// Runs a Qt Test class with a QApplication (offscreen by default) and a
-// VELMORA_HOME of its own. Use instead of QTEST_MAIN.
+// Runs an engine test class under a QCoreApplication with a VELMORA_HOME of
+// its own: the engine needs no window system. Use instead of QTEST_MAIN.
 #define VELMORA_TEST_MAIN(TestObject)                                                     \
     int main(int argc, char **argv)                                                       \
     {                                                                                     \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                               \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                                      \
-        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))                   \
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");                                  \
         TempHome home;                                                                    \
-        QApplication app(argc, argv);                                                     \
-        QApplication::setApplicationName(QStringLiteral("Velmora"));                     \
-        QApplication::setOrganizationName(QStringLiteral("Velmora"));                    \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                          \
+        QCoreApplication app(argc, argv);                                                 \
+        QCoreApplication::setApplicationName(QStringLiteral("Velmora"));                 \
+        QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));                \
         TestObject tc;                                                                    \
         QTEST_SET_MAIN_SOURCE_PATH                                                        \
         return QTest::qExec(&tc, argc, argv);                                             \

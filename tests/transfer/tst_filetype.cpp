@@ -1,6 +1,6 @@
 #include "support/testfiles.h"
 #include "support/testhome.h"
-#include "transfer/codecs.h"
+#include "app/codecs.h"
 #include "transfer/filetype.h"
 
 #include <QFile>

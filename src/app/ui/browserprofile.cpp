@@ -1,4 +1,4 @@
-#include "app/browserprofile.h"
+#include "app/ui/browserprofile.h"
 
 #include "app/paths.h"
 #include "transfer/network.h"

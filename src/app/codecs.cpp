@@ -1,4 +1,4 @@
-#include "transfer/codecs.h"
+#include "app/codecs.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

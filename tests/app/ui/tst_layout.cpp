@@ -1,6 +1,6 @@
-#include "app/layout.h"
+#include "app/ui/layout.h"
 #include "app/settings.h"
-#include "support/testhome.h"
+#include "support/uitestmain.h"
 
 #include <QScreen>
 #include <QStandardItemModel>
@@ -205,5 +205,5 @@ private slots:
     }
 };
 
-VELMORA_TEST_MAIN(TestLayout)
+VELMORA_UI_TEST_MAIN(TestLayout)
 #include "tst_layout.moc"

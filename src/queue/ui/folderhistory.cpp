@@ -1,4 +1,4 @@
-#include "queue/folderhistory.h"
+#include "queue/ui/folderhistory.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,8 +1,9 @@
-#include "app/foption.h"
+#include "app/ui/foption.h"
 
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/utilities.h"
+#include "app/ui/windowhelpers.h"
 
 #include <QApplication>
 #include <QCheckBox>

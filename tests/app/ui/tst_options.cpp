@@ -1,8 +1,8 @@
-#include "app/foption.h"
+#include "app/ui/foption.h"
 #include "app/paths.h"
 #include "app/settings.h"
 #include "support/messagerecorder.h"
-#include "support/testhome.h"
+#include "support/uitestmain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -270,5 +270,5 @@ private slots:
     }
 };
 
-VELMORA_TEST_MAIN(TestOptions)
+VELMORA_UI_TEST_MAIN(TestOptions)
 #include "tst_options.moc"

@@ -1,4 +1,4 @@
-#include "app/layout.h"
+#include "app/ui/layout.h"
 
 #include "app/settings.h"
 

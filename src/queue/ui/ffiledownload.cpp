@@ -1,15 +1,18 @@
-#include "queue/ffiledownload.h"
+#include "queue/ui/ffiledownload.h"
 
 #include "app/clock.h"
-#include "app/foption.h"
-#include "app/layout.h"
+#include "app/ui/foption.h"
+#include "app/ui/layout.h"
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/utilities.h"
-#include "queue/folderhistory.h"
+#include "app/ui/windowhelpers.h"
+#include "queue/ui/folderhistory.h"
+#include "queue/ui/noticeplayer.h"
+#include "queue/ui/stateicons.h"
 #include "queue/listcommands.h"
 #include "queue/scheduler.h"
-#include "queue/transferadapters.h"
+#include "transfer/transferadapters.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,11 +61,12 @@ fFileDownload::fFileDownload(QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fFileDownload"));
+    InstallStateIcons();
+    InstallNoticePlayer();
     m_session.setHooks(&m_noticeHooks);
     m_scheduler = new Scheduler(m_session, this);
     m_transfers = new SchedulerTransfers(*m_scheduler, this);
     m_commands = std::make_unique<ListCommands>(m_session, *m_scheduler);
-    m_commands->setOwner(this);
 
     buildControls();
     buildMenus();

@@ -1,8 +1,8 @@
-#include "app/browserprofile.h"
+#include "app/ui/browserprofile.h"
 #include "app/paths.h"
 #include "queue/downloadsession.h"
 #include "support/httptestserver.h"
-#include "support/testhome.h"
+#include "support/uitestmain.h"
 #include "transfer/inettransfer.h"
 #include "transfer/network.h"
 
@@ -62,5 +62,5 @@ private slots:
     }
 };
 
-VELMORA_TEST_MAIN(TestBrowserProfile)
+VELMORA_UI_TEST_MAIN(TestBrowserProfile)
 #include "tst_browserprofile.moc"

@@ -2,16 +2,16 @@
 // opens, how its controls reach the scheduler, the menu, the pop-up
 // preparation, the closing question and the settings it stores, and one row
 // fetched end to end in each mode.
-#include "app/foption.h"
+#include "app/ui/foption.h"
 #include "app/paths.h"
 #include "app/settings.h"
-#include "queue/ffiledownload.h"
-#include "queue/folderhistory.h"
+#include "queue/ui/ffiledownload.h"
+#include "queue/ui/folderhistory.h"
 #include "queue/listcommands.h"
 #include "queue/scheduler.h"
 #include "support/httptestserver.h"
 #include "support/messagerecorder.h"
-#include "support/testhome.h"
+#include "support/uitestmain.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -310,6 +310,7 @@ private slots:
             w.list().add(QStringLiteral("http://127.0.0.1:9/%1.pdf").arg(i), QString::number(i), QStringLiteral("pdf"), folder);
         QCOMPARE(control<QLabel>(&w, "Label1")->text(), QStringLiteral("4条"));
         QCOMPARE(w.ListView3->visualRect(w.list().index(0, 0)).height(), 17); // the stripes' row height
+        QVERIFY(!w.list().index(0, DownloadList::ColName).data(Qt::DecorationRole).value<QIcon>().isNull());
         w.list().setState(w.list().at(1), Failed);
         w.list().setProgress(w.list().at(1), QStringLiteral("下载失败"), QString(), QString());
 
@@ -423,5 +424,5 @@ private slots:
     }
 };
 
-VELMORA_TEST_MAIN(TestFileDownload)
+VELMORA_UI_TEST_MAIN(TestFileDownload)
 #include "tst_ffiledownload.moc"

@@ -1,4 +1,4 @@
-#include "queue/getcommand.h"
+#include "transfer/getcommand.h"
 #include "support/httptestserver.h"
 #include "support/testfiles.h"
 #include "support/testhome.h"

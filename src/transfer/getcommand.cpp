@@ -1,14 +1,13 @@
-#include "queue/getcommand.h"
+#include "transfer/getcommand.h"
 
 #include "app/messages.h"
 
 #include "app/settings.h"
-#include "app/subcommands.h"
 #include "app/termination.h"
 #include "app/utilities.h"
 #include "queue/downloadsession.h"
 #include "queue/scheduler.h"
-#include "queue/transferadapters.h"
+#include "transfer/transferadapters.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -383,5 +382,3 @@ int RunGetCommand(const QStringList &args)
     Msg::setInputHandler({});
     return status;
 }
-
-static SubcommandRegistration registerGet(QStringLiteral("get"), RunGetCommand);

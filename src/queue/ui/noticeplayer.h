@@ -1,0 +1,3 @@
+#pragma once
+// Plays the notice sounds with the multimedia module, without waiting.
+void InstallNoticePlayer();
