@@ -3,24 +3,31 @@
 #include "app/paths.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+#include <QLockFile>
+#include <QMap>
+#include <QSaveFile>
 #include <QStringEncoder>
 
 #include <array>
 #include <optional>
 #include <utility>
 
-// Layout of the store file. Each root is an INI section; below it every key
-// part and finally the value name form one QSettings key, so the file reads
-// much like a registry export:
+// The store file is written like a registry export, one section per key and
+// one line per value:
 //
-//   [HKEY_LOCAL_MACHINE]
-//   SOFTWARE\Microsoft\Internet%20Explorer\...\velmora=dword:10001
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\...\FEATURE_BROWSER_EMULATION]
+//   "velmora"=dword:00002711
+//   "ProductName"="Windows 10 Pro"
+//   @="the key's default value"
 //
-// QSettings uses "/" and "\" itself, so both are escaped inside names (with
-// "%"), and an empty value name (a key's default value) is written "@".
-// Values carry their type: "dword:<decimal>" or "sz:<text>".
+// Inside quotes, \\ \" \n \r \t and \0 stand for themselves. Key and value
+// names are matched without regard to case, as Windows does, and keep the
+// spelling they were first written with. Blank lines and lines starting
+// with ";" are skipped. A file with any other line is never rewritten: the
+// values that do parse can still be read, but writes fail, so a hand-edited
+// store is not cut short by the program.
 
 namespace {
 
@@ -34,8 +41,6 @@ constexpr std::array<std::pair<const char *, quint32>, 7> kRoots = {{
     {"HKEY_DYN_DATA", RegistryRoot::DynData},
 }};
 
-const QString kDwordTag = QStringLiteral("dword:");
-const QString kTextTag = QStringLiteral("sz:");
 const QChar kSeparator = QLatin1Char('\\');
 
 QString rootName(quint32 root)
@@ -46,74 +51,246 @@ QString rootName(quint32 root)
     return QString();
 }
 
-QString escapeName(const QString &name)
+struct Value {
+    QString name;
+    bool isDword = false;
+    quint32 dword = 0;
+    QString text;
+};
+
+struct Key {
+    QString path; // full path as first written
+    QMap<QString, Value> values; // by case-folded name
+};
+
+struct Store {
+    QMap<QString, Key> keys; // by case-folded full path
+    bool readable = true;    // the file exists but could not be opened
+    bool clean = true;       // every line parsed
+};
+
+QString fold(const QString &s) { return s.toCaseFolded(); }
+
+// The full key path of root + sub-key, or nothing when it cannot name a key:
+// an unknown root, or an empty or unprintable part ("A\\B", "\A").
+std::optional<QString> keyPath(quint32 root, const QString &subKey)
 {
-    QString out;
-    out.reserve(name.size());
-    for (const QChar c : name) {
+    QString path = rootName(root);
+    if (path.isEmpty())
+        return std::nullopt;
+    if (subKey.isEmpty())
+        return path;
+    for (const QString &part : subKey.split(kSeparator)) {
+        if (part.isEmpty())
+            return std::nullopt;
+        for (const QChar c : part)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                return std::nullopt;
+    }
+    return path + kSeparator + subKey;
+}
+
+std::optional<QString> keyPath(const QString &fullPath)
+{
+    const RegistryPath split = SplitRegistryPath(fullPath);
+    if (split.root == RegistryRoot::None)
+        return std::nullopt;
+    return keyPath(split.root, split.subKey);
+}
+
+QString quoted(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
         switch (c.unicode()) {
-        case '%': out += QStringLiteral("%25"); break;
-        case '/': out += QStringLiteral("%2F"); break;
-        case '\\': out += QStringLiteral("%5C"); break;
-        case '@': out += QStringLiteral("%40"); break;
+        case '\\': out += QStringLiteral("\\\\"); break;
+        case '"': out += QStringLiteral("\\\""); break;
+        case '\n': out += QStringLiteral("\\n"); break;
+        case '\r': out += QStringLiteral("\\r"); break;
+        case '\t': out += QStringLiteral("\\t"); break;
+        case 0: out += QStringLiteral("\\0"); break;
         default: out += c;
+        }
+    }
+    return out + QLatin1Char('"');
+}
+
+// Reads a quoted text starting at line[pos] == '"'; pos ends after the
+// closing quote.
+std::optional<QString> unquote(QStringView line, qsizetype &pos)
+{
+    if (pos >= line.size() || line[pos] != QLatin1Char('"'))
+        return std::nullopt;
+    QString out;
+    for (++pos; pos < line.size(); ++pos) {
+        const QChar c = line[pos];
+        if (c == QLatin1Char('"')) {
+            ++pos;
+            return out;
+        }
+        if (c != QLatin1Char('\\')) {
+            out += c;
+            continue;
+        }
+        if (++pos >= line.size())
+            return std::nullopt;
+        switch (line[pos].unicode()) {
+        case '\\': out += QLatin1Char('\\'); break;
+        case '"': out += QLatin1Char('"'); break;
+        case 'n': out += QLatin1Char('\n'); break;
+        case 'r': out += QLatin1Char('\r'); break;
+        case 't': out += QLatin1Char('\t'); break;
+        case '0': out += QChar(0); break;
+        default: return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+bool parseValueLine(QStringView line, Value &value)
+{
+    qsizetype pos = 0;
+    if (line.startsWith(QLatin1Char('@'))) {
+        value.name.clear();
+        pos = 1;
+    } else {
+        const auto name = unquote(line, pos);
+        if (!name)
+            return false;
+        value.name = *name;
+    }
+    const QStringView rest = line.mid(pos).trimmed();
+    if (!rest.startsWith(QLatin1Char('=')))
+        return false;
+    const QStringView data = rest.mid(1).trimmed();
+    if (data.startsWith(QLatin1String("dword:"))) {
+        const QStringView digits = data.mid(6);
+        bool ok = false;
+        value.dword = digits.size() <= 8 ? digits.toUInt(&ok, 16) : 0;
+        value.isDword = true;
+        return ok;
+    }
+    qsizetype at = 0;
+    const auto text = unquote(data, at);
+    if (!text || at != data.size())
+        return false;
+    value.text = *text;
+    return true;
+}
+
+Store parse(const QString &content)
+{
+    Store store;
+    Key *current = nullptr;
+    for (QStringView line : QStringView(content).split(QLatin1Char('\n'))) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            const auto path = keyPath(line.mid(1, line.size() - 2).toString());
+            if (!path) {
+                store.clean = false;
+                current = nullptr;
+                continue;
+            }
+            Key &key = store.keys[fold(*path)];
+            if (key.path.isEmpty())
+                key.path = *path;
+            current = &key;
+            continue;
+        }
+        Value value;
+        if (!current || !parseValueLine(line, value)) {
+            store.clean = false;
+            continue;
+        }
+        current->values.insert(fold(value.name), value);
+    }
+    return store;
+}
+
+QString serialize(const Store &store)
+{
+    QString out = QStringLiteral("; Velmora registry store\n");
+    for (const Key &key : store.keys) {
+        if (key.values.isEmpty())
+            continue;
+        out += QStringLiteral("\n[") + key.path + QStringLiteral("]\n");
+        for (const Value &v : key.values) {
+            out += v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name);
+            out += v.isDword ? QStringLiteral("=dword:%1").arg(v.dword, 8, 16, QLatin1Char('0'))
+                             : QLatin1Char('=') + quoted(v.text);
+            out += QLatin1Char('\n');
         }
     }
     return out;
 }
 
-// The QSettings key of one value, or nothing when the key path cannot name a
-// key (an unknown root, or an empty part as in "A\\B" or "\A").
-std::optional<QString> storeKey(quint32 root, const QString &subKey, const QString &valueName)
+Store load()
 {
-    const QString rootText = rootName(root);
-    if (rootText.isEmpty())
-        return std::nullopt;
-    QString key = rootText;
-    if (!subKey.isEmpty()) {
-        for (const QString &part : subKey.split(kSeparator)) {
-            if (part.isEmpty())
-                return std::nullopt;
-            key += QLatin1Char('/') + escapeName(part);
-        }
+    QFile file(Paths::registryFile());
+    if (!file.exists())
+        return Store();
+    if (!file.open(QIODevice::ReadOnly)) {
+        Store broken;
+        broken.readable = false;
+        return broken;
     }
-    key += QLatin1Char('/') + (valueName.isEmpty() ? QStringLiteral("@") : escapeName(valueName));
-    return key;
+    return parse(QString::fromUtf8(file.readAll()));
 }
 
-std::optional<QString> storeKey(const QString &fullPath, const QString &valueName)
+// Runs change() over the store under the store's lock and writes the result.
+// False when the store cannot be locked, read, parsed or written; the file
+// is then as it was.
+template <typename Change>
+bool update(Change change)
 {
-    const RegistryPath path = SplitRegistryPath(fullPath);
-    if (path.root == RegistryRoot::None)
-        return std::nullopt;
-    return storeKey(path.root, path.subKey, valueName);
-}
-
-bool writeTagged(const QString &fullPath, const QString &valueName, const QString &tagged)
-{
-    const auto key = storeKey(fullPath, valueName);
-    if (!key)
+    const QString path = Paths::registryFile();
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(2000))
         return false;
-    QSettings store(Paths::registryFile(), QSettings::IniFormat);
-    store.setValue(*key, tagged);
-    store.sync();
-    return store.status() == QSettings::NoError;
+    Store store = load();
+    if (!store.readable || !store.clean)
+        return false;
+    if (!change(store))
+        return true; // nothing to change
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(serialize(store).toUtf8());
+    return file.commit();
 }
 
-// The stored text of a value with the given type tag, without the tag.
-std::optional<QString> readTagged(const QString &fullPath, const QString &valueName, const QString &tag)
+bool writeValue(const QString &fullPath, const Value &value)
 {
-    const auto key = storeKey(fullPath, valueName);
-    if (!key)
+    const auto path = keyPath(fullPath);
+    if (!path)
+        return false;
+    return update([&](Store &store) {
+        Key &key = store.keys[fold(*path)];
+        if (key.path.isEmpty())
+            key.path = *path;
+        Value &stored = key.values[fold(value.name)];
+        const QString spelling = stored.name.isEmpty() ? value.name : stored.name;
+        stored = value;
+        stored.name = spelling;
+        return true;
+    });
+}
+
+std::optional<Value> readValue(const QString &fullPath, const QString &valueName)
+{
+    const auto path = keyPath(fullPath);
+    if (!path)
         return std::nullopt;
-    const QSettings store(Paths::registryFile(), QSettings::IniFormat);
-    const QVariant v = store.value(*key);
-    // A hand-edited value with an unquoted comma reads back as a list.
-    const QString text = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
-                                                               : v.toString();
-    if (!v.isValid() || !text.startsWith(tag))
+    const Store store = load();
+    const auto key = store.keys.constFind(fold(*path));
+    if (key == store.keys.constEnd())
         return std::nullopt;
-    return text.mid(tag.size());
+    const auto value = key->values.constFind(fold(valueName));
+    if (value == key->values.constEnd())
+        return std::nullopt;
+    return *value;
 }
 
 QString trimSpaces(QString text)
@@ -164,49 +341,53 @@ RegistryPath SplitRegistryPath(const QString &fullPath)
 
 bool WriteRegistryDword(const QString &fullPath, const QString &valueName, quint32 value)
 {
-    return writeTagged(fullPath, valueName, kDwordTag + QString::number(value));
+    Value v;
+    v.name = valueName;
+    v.isDword = true;
+    v.dword = value;
+    return writeValue(fullPath, v);
 }
 
 bool WriteRegistryString(const QString &fullPath, const QString &valueName, const QString &value)
 {
-    return writeTagged(fullPath, valueName, kTextTag + value);
+    Value v;
+    v.name = valueName;
+    v.text = value;
+    return writeValue(fullPath, v);
 }
 
 void DeleteRegistryValue(quint32 root, const QString &subKey, const QString &valueName)
 {
-    const auto key = storeKey(root, subKey, valueName);
-    if (!key)
+    const auto path = keyPath(root, subKey);
+    if (!path)
         return;
-    QSettings store(Paths::registryFile(), QSettings::IniFormat);
-    if (!store.contains(*key))
-        return;
-    store.remove(*key);
-    store.sync();
+    update([&](Store &store) {
+        const auto key = store.keys.find(fold(*path));
+        return key != store.keys.end() && key->values.remove(fold(valueName)) > 0;
+    });
 }
 
 QString ReadRegistryString(const QString &fullPath, const QString &valueName, bool defaultView)
 {
     Q_UNUSED(defaultView);
-    const auto text = readTagged(fullPath, valueName, kTextTag);
-    if (!text)
+    const auto value = readValue(fullPath, valueName);
+    if (!value || value->isDword)
         return RegistryError;
     // The value as the Windows call hands it over: it must fit the buffer
     // with its terminating NUL, and the caller cuts at the first NUL.
-    if (ansiLength(*text) + 1 > kReadBuffer)
+    if (ansiLength(value->text) + 1 > kReadBuffer)
         return RegistryError;
-    const qsizetype nul = text->indexOf(QChar(0));
-    return trimSpaces(nul < 0 ? *text : text->left(nul));
+    const qsizetype nul = value->text.indexOf(QChar(0));
+    return trimSpaces(nul < 0 ? value->text : value->text.left(nul));
 }
 
 QString ReadRegistryDword(const QString &fullPath, const QString &valueName, bool defaultView)
 {
     Q_UNUSED(defaultView);
-    const auto text = readTagged(fullPath, valueName, kDwordTag);
-    if (!text)
+    const auto value = readValue(fullPath, valueName);
+    if (!value || !value->isDword)
         return RegistryError;
-    bool ok = false;
-    const quint32 value = text->toUInt(&ok);
-    return ok ? QString::number(value) : RegistryError;
+    return QString::number(value->dword);
 }
 
 QString BrowserEmulationValueName()

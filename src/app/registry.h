@@ -1,5 +1,6 @@
 #pragma once
-// A small registry of our own, kept in an INI file (Paths::registryFile()).
+// A small registry of our own, kept in a text file (Paths::registryFile())
+// laid out like a registry export.
 //
 // Keys are addressed by their full path text, "HKEY_LOCAL_MACHINE\SOFTWARE\..."
 // with "\" between the parts, as on Windows; values are 32-bit numbers

@@ -81,7 +81,7 @@ private slots:
                                    QStringLiteral("a\\b"),       QStringLiteral("%2F"),
                                    QStringLiteral("@"),          QString(),
                                    QStringLiteral("程序.exe"),   QStringLiteral("General"),
-                                   QStringLiteral(" spaced ")};
+                                   QStringLiteral(" spaced "),  QStringLiteral("say \"hi\"\n\\0")};
         for (int i = 0; i < names.size(); ++i)
             QVERIFY2(WriteRegistryDword(key, names[i], quint32(1000 + i)), qPrintable(names[i]));
         for (int i = 0; i < names.size(); ++i)
@@ -97,6 +97,13 @@ private slots:
         QCOMPARE(ReadRegistryDword(QStringLiteral("HKEY_CURRENT_USER\\X\\Y"), QStringLiteral("Z")),
                  QStringLiteral("4294967295"));
         QCOMPARE(ReadRegistryDword(kLM + QStringLiteral("\\X\\Y"), QStringLiteral("Z")), QStringLiteral("1"));
+        // Names match without regard to case, as on Windows, and keep the
+        // spelling they were first written with.
+        QVERIFY(WriteRegistryDword(kLM + QStringLiteral("\\SOFTWARE\\VELMORA 测试\\50%"), QStringLiteral("VELMORA"), 42));
+        QCOMPARE(ReadRegistryDword(kLM + QStringLiteral("\\software\\velmora 测试\\50%"), QStringLiteral("Velmora")),
+                 QStringLiteral("42"));
+        QVERIFY(storeBytes().contains("\\Velmora \xe6\xb5\x8b\xe8\xaf\x95\\50%]\n"));
+        QVERIFY(storeBytes().contains("\n\"velmora\"=dword:0000002a\n"));
         // Values at the root itself.
         QVERIFY(WriteRegistryDword(QStringLiteral("HKEY_USERS"), QStringLiteral("v"), 7));
         QCOMPARE(ReadRegistryDword(QStringLiteral("HKEY_USERS"), QStringLiteral("v")), QStringLiteral("7"));
@@ -135,6 +142,7 @@ private slots:
         QTest::newRow("tabs are not spaces") << "\t6.1 " << "\t6.1";
         QTest::newRow("cut at NUL") << QStringLiteral("abc ") + QChar(0) + QStringLiteral("rest") << "abc";
         QTest::newRow("empty") << "" << "";
+        QTest::newRow("escapes") << "C:\\a \"b\" [c]\r\n@=x" << "C:\\a \"b\" [c]\r\n@=x";
         // 254 bytes and the NUL fill the 255-byte buffer; one more byte does not fit.
         QTest::newRow("254 bytes") << QString(254, QLatin1Char('x')) << QString(254, QLatin1Char('x'));
         QTest::newRow("255 bytes") << QString(255, QLatin1Char('x')) << "Error";
@@ -161,7 +169,7 @@ private slots:
         QVERIFY(WriteRegistryString(WindowsVersionKey, QStringLiteral("t"), QStringLiteral("12")));
         QCOMPARE(ReadRegistryString(WindowsVersionKey, QStringLiteral("n")), RegistryError);
         QCOMPARE(ReadRegistryDword(WindowsVersionKey, QStringLiteral("t")), RegistryError);
-        QCOMPARE(ReadRegistryDword(WindowsVersionKey, QStringLiteral("N")), RegistryError);
+        QCOMPARE(ReadRegistryDword(WindowsVersionKey, QStringLiteral("m")), RegistryError);
         QCOMPARE(ReadRegistryDword(QStringLiteral("HKEY_NOWHERE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"),
                                    QStringLiteral("n")),
                  RegistryError);
@@ -232,40 +240,50 @@ private slots:
         QCOMPARE(BrowserEmulationValueName(), QStringLiteral("tst_registry"));
         SetBrowserEmulation(QStringLiteral("IE10"), true);
         QCOMPARE(ReadRegistryDword(BrowserEmulationKey, QStringLiteral("tst_registry")), QStringLiteral("10001"));
-        QVERIFY(storeBytes().contains("FEATURE_BROWSER_EMULATION\\tst_registry=dword:10001"));
+        QVERIFY(storeBytes().contains("FEATURE_BROWSER_EMULATION]\n\"tst_registry\"=dword:00002711\n"));
     }
 
     // A store that cannot be written: the write reports failure, nothing
-    // crashes, and the value that did not reach the file is not read back.
+    // crashes, the value that did not reach the file is not read back, and
+    // a file that is there is left as it was.
     void unwritableStore_data()
     {
-        QTest::addColumn<bool>("storeIsFolder");
-        QTest::newRow("store file is a folder") << true;
-        QTest::newRow("configuration folder cannot be made") << false;
+        QTest::addColumn<QString>("fixture");
+        QTest::newRow("store file is a folder") << "folder";
+        QTest::newRow("configuration folder cannot be made") << "blocked";
+        QTest::newRow("store file has lines that do not parse") << "broken";
     }
     void unwritableStore()
     {
-        QFETCH(bool, storeIsFolder);
+        QFETCH(QString, fixture);
         TempHome home; // puts the previous VELMORA_HOME back at the end
-        if (storeIsFolder) {
+        if (fixture == QLatin1String("folder")) {
             QVERIFY(QDir().mkpath(Paths::registryFile()));
-        } else {
+        } else if (fixture == QLatin1String("blocked")) {
             QFile blocker(home.path() + QStringLiteral("/file"));
             QVERIFY(blocker.open(QIODevice::WriteOnly));
             blocker.close();
             qputenv("VELMORA_HOME", (home.path() + QStringLiteral("/file/home")).toLocal8Bit());
+        } else {
+            QFile f(Paths::registryFile());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[HKEY_USERS]\n\"kept\"=dword:5\nnote written by hand\n");
         }
+        const QByteArray before = storeBytes();
         QVERIFY(!WriteRegistryDword(BrowserEmulationKey, QStringLiteral("x"), 10001));
         QVERIFY(!WriteRegistryString(WindowsVersionKey, QStringLiteral("ProductName"), QStringLiteral("W")));
         SetBrowserEmulation(QStringLiteral("IE10"), true);
         SetBrowserEmulation(QStringLiteral("unknown"), true);
-        DeleteRegistryValue(R::LocalMachine, QStringLiteral("SOFTWARE"), QStringLiteral("x"));
+        DeleteRegistryValue(R::Users, QString(), QStringLiteral("kept"));
+        QCOMPARE(storeBytes(), before);
         QCOMPARE(ReadRegistryDword(BrowserEmulationKey, QStringLiteral("x")), RegistryError);
         QCOMPARE(ReadRegistryDword(BrowserEmulationKey, BrowserEmulationValueName()), RegistryError);
         QCOMPARE(ReadRegistryString(WindowsVersionKey, QStringLiteral("ProductName")), RegistryError);
         QVERIFY(ReadWindowsVersionText().startsWith(QSysInfo::prettyProductName()));
-        if (storeIsFolder)
+        if (fixture == QLatin1String("folder"))
             QVERIFY(QFileInfo(Paths::registryFile()).isDir());
+        if (fixture == QLatin1String("broken"))
+            QCOMPARE(ReadRegistryDword(QStringLiteral("HKEY_USERS"), QStringLiteral("kept")), QStringLiteral("5"));
     }
 
     void windowsVersionText_data()
