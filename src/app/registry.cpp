@@ -236,7 +236,12 @@ Store load()
         broken.readable = false;
         return broken;
     }
-    return parse(QString::fromUtf8(file.readAll()));
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    Store store = parse(utf8.decode(file.readAll()));
+    // Bytes in another encoding would come back as replacement characters.
+    if (utf8.hasError())
+        store.clean = false;
+    return store;
 }
 
 // Runs change() over the store under the store's lock and writes the result.

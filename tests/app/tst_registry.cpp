@@ -252,6 +252,7 @@ private slots:
         QTest::newRow("store file is a folder") << "folder";
         QTest::newRow("configuration folder cannot be made") << "blocked";
         QTest::newRow("store file has lines that do not parse") << "broken";
+        QTest::newRow("store file is not UTF-8") << "gbk";
     }
     void unwritableStore()
     {
@@ -267,7 +268,8 @@ private slots:
         } else {
             QFile f(Paths::registryFile());
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("[HKEY_USERS]\n\"kept\"=dword:5\nnote written by hand\n");
+            f.write(fixture == QLatin1String("broken") ? "[HKEY_USERS]\n\"kept\"=dword:5\nnote written by hand\n"
+                                                        : "[HKEY_USERS]\n\"kept\"=dword:5\n\"gbk\"=\"\xb0\xe6\"\n");
         }
         const QByteArray before = storeBytes();
         QVERIFY(!WriteRegistryDword(BrowserEmulationKey, QStringLiteral("x"), 10001));
@@ -282,7 +284,7 @@ private slots:
         QVERIFY(ReadWindowsVersionText().startsWith(QSysInfo::prettyProductName()));
         if (fixture == QLatin1String("folder"))
             QVERIFY(QFileInfo(Paths::registryFile()).isDir());
-        if (fixture == QLatin1String("broken"))
+        if (fixture == QLatin1String("broken") || fixture == QLatin1String("gbk"))
             QCOMPARE(ReadRegistryDword(QStringLiteral("HKEY_USERS"), QStringLiteral("kept")), QStringLiteral("5"));
     }
 
