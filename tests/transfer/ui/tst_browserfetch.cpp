@@ -126,6 +126,29 @@ private slots:
         Clock::setInstance(nullptr);
     }
 
+    // Cancelling a download under way signals nothing and keeps no part of it.
+    void cancelDuringTheDownload()
+    {
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        ScriptedResponse stalling = ScriptedResponse::ok(pdfBytes().left(8000), "application/pdf");
+        stalling.lieAboutLength(pdfBytes().size());
+        stalling.end = ScriptedResponse::End::KeepOpen;
+        server.route("/slow.pdf", stalling);
+
+        BrowserFetch fetch;
+        QSignalSpy finished(&fetch, &BrowserFetcher::finished);
+        QSignalSpy failed(&fetch, &BrowserFetcher::failed);
+        QSignalSpy progress(&fetch, &BrowserFetcher::progress);
+        QVERIFY(fetch.fetch(server.urlString("/slow.pdf")));
+        QVERIFY(progress.wait(30000));
+        QCOMPARE(progress.last().at(1).toLongLong(), qint64(pdfBytes().size()));
+        fetch.cancel();
+        QVERIFY(!fetch.isBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(entries(fetch.downloadFolder()).isEmpty(), 10000);
+        QCOMPARE(finished.count() + failed.count(), 0);
+    }
+
     void endsOnPagesAndErrors_data()
     {
         QTest::addColumn<QByteArray>("path");
