@@ -28,9 +28,9 @@ inline constexpr qint64 BrowserCheckSizeLimit = 64 * 1024;
 // (a challenge title, proof-of-work constants or cookie, a script that writes
 // document.cookie and loads the page again). One kind alone is too common on
 // ordinary pages (a consent script, an article about such checks).
-// headBytes: the body or its first bytes (at least the first 64 KB when
-// there are more); totalSize: the body's full length, or -1 when unknown (the
-// head's length then decides).
+// headBytes: the body (only its first BrowserCheckSizeLimit bytes are read);
+// totalSize: the body's full length, or -1 when unknown, in which case the
+// length of headBytes decides, so pass the whole body then.
 bool IsBrowserCheck(const QByteArray &headBytes, qint64 totalSize, const QString &contentType = QString());
 
 // The same rule for a saved file (a path as the naming code builds it). A
