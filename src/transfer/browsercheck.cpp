@@ -1,7 +1,7 @@
 #include "transfer/browsercheck.h"
 
 #include "app/clock.h"
-#include "transfer/headers.h"
+#include "app/filenames.h"
 
 #include <QFile>
 #include <QFileInfo>

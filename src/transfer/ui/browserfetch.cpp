@@ -1,6 +1,6 @@
 #include "transfer/ui/browserfetch.h"
 
-#include "app/browserprofile.h"
+#include "app/ui/browserprofile.h"
 
 #include <QDir>
 #include <QFile>

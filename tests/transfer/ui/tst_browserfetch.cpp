@@ -1,9 +1,9 @@
-#include "app/browserprofile.h"
+#include "app/ui/browserprofile.h"
 #include "app/clock.h"
 #include "support/challengepage.h"
 #include "support/httptestserver.h"
 #include "support/testfiles.h"
-#include "support/testhome.h"
+#include "support/uitestmain.h"
 #include "transfer/network.h"
 #include "transfer/ui/browserfetch.h"
 
@@ -193,5 +193,5 @@ private slots:
     }
 };
 
-VELMORA_TEST_MAIN(TestBrowserFetch)
+VELMORA_UI_TEST_MAIN(TestBrowserFetch)
 #include "tst_browserfetch.moc"
