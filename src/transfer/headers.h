@@ -32,7 +32,7 @@ QString TypeFromResponseHeaders(const QString &contentType, const QString &heade
 // The same, with the Content-Type taken from the header block itself.
 QString TypeFromResponseHeaders(const QString &headerBlock, const QString &currentType);
 
-// Target path for folder + name + "." + type that does not exist yet (the
+// Target path for folder + name + "." + type (in lower case) that does not exist yet (the
 // plain path with Overwrite, or when it is free). Numbering uses three digits
 // ("report[001].pdf"); brackets in the name become 『』. `newName` receives the
 // file name without "." + type.
