@@ -120,3 +120,22 @@ bool SaveFolderHistoryLines(const QStringList &folders, const QString &filePath)
     }
     return file.commit();
 }
+
+QString BrowseInitialFolder(const QString &startFolder)
+{
+    QString initial = startFolder;
+    if (initial.trimmed().isEmpty())
+        return QStringLiteral("/");
+    const qsizetype slash = initial.left(initial.size() - 1).lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        initial = initial.left(slash + 1);
+    return QFileInfo(initial).isDir() ? initial : QStringLiteral("/");
+}
+
+QString BrowseResult(const QString &chosen, const QString &startFolder)
+{
+    QString result = chosen.isEmpty() ? startFolder : chosen;
+    if (!result.endsWith(QLatin1Char('/')))
+        result += QLatin1Char('/');
+    return result;
+}

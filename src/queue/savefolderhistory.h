@@ -35,3 +35,11 @@ bool SaveFolderHistoryLines(const QStringList &folders, const QString &filePath)
 
 // The bytes SaveFolderHistoryLines writes for the list.
 QByteArray FolderHistoryBytes(const QStringList &folders);
+
+// The folder picker's rules around the platform's chooser. The chooser opens
+// on the parent of the start folder ("/a/b/" and "/a/b" both open on "/a/"),
+// on "/" when the start folder is blank or that parent does not exist.
+QString BrowseInitialFolder(const QString &startFolder);
+// What the picker answers: the chosen folder, or the start folder when the
+// user cancelled, always with a trailing "/".
+QString BrowseResult(const QString &chosen, const QString &startFolder);

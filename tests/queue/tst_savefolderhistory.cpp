@@ -130,6 +130,30 @@ private slots:
         QVERIFY(!SaveFolderHistoryLines({"/a"}, path));
         QVERIFY(QFileInfo(path).isDir());
     }
+
+    void folderPicker_data()
+    {
+        QTest::addColumn<QString>("start");     // HOME is the test's home folder
+        QTest::addColumn<QString>("initial");
+        QTest::addColumn<QString>("cancelled"); // the answer when the user cancels
+        QTest::newRow("blank") << "  " << "/" << "  /";
+        QTest::newRow("with trailing /") << "HOME/a/b/" << "HOME/a/" << "HOME/a/b/";
+        QTest::newRow("without trailing /") << "HOME/a/b" << "HOME/a/" << "HOME/a/b/";
+        QTest::newRow("missing parent") << "/no/such/place/x" << "/" << "/no/such/place/x/";
+        QTest::newRow("root") << "/" << "/" << "/";
+    }
+    void folderPicker()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, initial);
+        QFETCH(QString, cancelled);
+        TempHome home;
+        QVERIFY(QDir().mkpath(home.path() + "/a/b"));
+        start.replace("HOME", home.path());
+        QCOMPARE(BrowseInitialFolder(start), initial.replace("HOME", home.path()));
+        QCOMPARE(BrowseResult(QString(), start), cancelled.replace("HOME", home.path()));
+        QCOMPARE(BrowseResult("/chosen", start), QString("/chosen/"));
+    }
 };
 
 VELMORA_TEST_MAIN(TestSaveFolderHistory)
