@@ -27,7 +27,7 @@ inline const QString FolderWrong = QStringLiteral("文件夹设置错误！");
 struct SaveLocationStart {
     QStringList history;      // the drop-down list
     QString folderText;       // the edit text
-    bool useOriginalFileName; // "原文件名" selected, else "文章标题名称"
+    bool useOriginalFileName = false; // "原文件名" selected, else "文章标题名称"
 };
 
 // Opening: the history from SaveList.dat (the dialog's own items when there
