@@ -1,14 +1,20 @@
 // The `velmora` executable: without arguments the windows, with a subcommand
 // one of the headless front ends of the same engine.
-#include "app/ui/messageboxes.h"
 #include "app/termination.h"
-#include "queue/ui/ffiledownload.h"
 #include "transfer/getcommand.h"
 #include "transfer/sniff.h"
 
-#include <QApplication>
 #include <QCoreApplication>
+
+// A build of the engine alone (the sanitizer build of the test command) has
+// the headless subcommands and no windows.
+#ifndef VELMORA_ENGINE_ONLY
+#include "app/ui/messageboxes.h"
+#include "queue/ui/ffiledownload.h"
+
+#include <QApplication>
 #include <QPointer>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -56,15 +62,17 @@ int runSubcommand(const Subcommand &command, int argc, char **argv)
         args << QString::fromLocal8Bit(argv[i]);
 
     std::unique_ptr<QCoreApplication> app;
+#ifndef VELMORA_ENGINE_ONLY
     if (command.needsBrowserEngine) {
         // The browser engine needs a GUI application; without a display it
         // renders offscreen.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
     }
+#endif
+    if (!app)
+        app = std::make_unique<QCoreApplication>(argc, argv);
     nameApplication();
     return command.run(args);
 }
@@ -90,6 +98,10 @@ int main(int argc, char **argv)
         return runSubcommand(*command, argc, argv);
     }
 
+#ifdef VELMORA_ENGINE_ONLY
+    std::fprintf(stderr, "velmora: this build has no windows; use a subcommand\n");
+    return 2;
+#else
     QApplication app(argc, argv);
     nameApplication();
     MessageBoxes::install();
@@ -107,4 +119,5 @@ int main(int argc, char **argv)
     const int status = app.exec();
     delete alive.data(); // null when closing already deleted it
     return status;
+#endif
 }

@@ -56,7 +56,8 @@ QString 重命名保存路径(const QString &folder, const QString &name, const 
                        DuplicateNamePolicy policy, QString &newName)
 {
     const QString dir = withSlash(folder);
-    const QString suffix = QLatin1Char('.') + type;
+    // Extensions are written in lower case: a row of type "PDF" is "x.pdf".
+    const QString suffix = QLatin1Char('.') + type.toLower();
     const QString path = dir + name + suffix;
     newName = name;
     if (policy == DuplicateNamePolicy::Overwrite || !fileExistsOnDisk(path))

@@ -14,7 +14,7 @@ QString DuplicateNamePolicyCaption(DuplicateNamePolicy policy);
 // The stored setting is the trimmed caption; anything else means "重命名".
 DuplicateNamePolicy DuplicateNamePolicyFromCaption(const QString &caption);
 
-// Target path for folder + name + "." + type that does not exist yet (the
+// Target path for folder + name + "." + type (in lower case) that does not exist yet (the
 // plain path with Overwrite, or when it is free). Numbering uses three digits
 // ("report[001].pdf"); brackets in the name become 『』. `newName` receives the
 // file name without "." + type.

@@ -332,7 +332,7 @@ QString ItemFilePath(const DownloadItem &item)
         path += QLatin1Char('/');
     path += item.name;
     if (!item.type.isEmpty())
-        path += QLatin1Char('.') + item.type;
+        path += QLatin1Char('.') + item.type.toLower(); // the file's extension is in lower case
     return path;
 }
 

@@ -152,8 +152,8 @@ QString 选择url(const QString &key);
 // Rotates the alternatives of a key: a|b -> b|a, a|b|c -> c|a|b; else unchanged.
 QString 对调url(const QString &key);
 
-// The row's file: folder + name + "." + type, or folder + name when type is
-// empty. A "/" is put between folder and name when the folder lacks one.
+// The row's file: folder + name + "." + type in lower case, or folder + name
+// when type is empty. A "/" is put between folder and name when the folder lacks one.
 QString ItemFilePath(const DownloadItem &item);
 
 // Decides whether a candidate row is to be fetched. With skipExisting (the

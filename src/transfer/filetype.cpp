@@ -289,7 +289,8 @@ bool copyBytes(QFile &from, QSaveFile &to, qint64 count)
 QString ItemFilePath(const ItemFile &item)
 {
     const QString path = folderWithSlash(item.folder) + item.name;
-    return item.type.isEmpty() ? path : path + QLatin1Char('.') + item.type;
+    // The extension on disk is the type in lower case.
+    return item.type.isEmpty() ? path : path + QLatin1Char('.') + item.type.toLower();
 }
 
 QString ExtensionFromContentType(const QString &mime)

@@ -391,7 +391,7 @@ void InetTransfer::headersArrived()
         m_name = newName;
         m_list.set(m_row, DownloadList::Name, m_name);
     } else {
-        m_path = m_folder + m_name + (m_type.isEmpty() ? QString() : QLatin1Char('.') + m_type);
+        m_path = m_folder + m_name + (m_type.isEmpty() ? QString() : QLatin1Char('.') + m_type.toLower());
     }
     const QString onDisk = FileSystemPath(m_path);
     QFileInfo existing(onDisk);

@@ -45,6 +45,20 @@ private slots:
         QCOMPARE(rig.row(0)->state, starts ? Downloading : Waiting);
     }
 
+    void modeTwoSavesTheTypeWordInLowerCase()
+    {
+        TempHome home;
+        SchedulerRig rig(2);
+        const QString folder = home.folder("save");
+        rig.addRows(1, folder, "PDF");
+        rig.clock.advance(6);
+        rig.scheduler.timerDownTick();
+        QCOMPARE(rig.m2.starts.size(), 1);
+        QCOMPARE(rig.m2.starts[0].target, folder + "/n1.pdf");
+        QCOMPARE(rig.row(0)->type, QString("PDF")); // the list shows the word as given
+        QCOMPARE(ItemFilePath(*rig.row(0)), folder + "/n1.pdf");
+    }
+
     void modeTwoStartsFreeSlotsAndWaitsAfterAnyEnd()
     {
         TempHome home;

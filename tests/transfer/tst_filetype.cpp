@@ -194,7 +194,7 @@ private slots:
         QTest::newRow("two targets taken") << "htm" << "paper.htm" << pdf
                                            << QStringList{"paper.pdf", "paper[0001].pdf"} << true
                                            << "paper[0002]" << "pdf";
-        QTest::newRow("same type in other case") << "PDF" << "paper.PDF" << pdf << QStringList() << false
+        QTest::newRow("same type in other case") << "PDF" << "paper.pdf" << pdf << QStringList() << false
                                                  << "paper" << "PDF";
         QTest::newRow("no type") << "" << "paper" << pdf << QStringList() << true << "paper" << "pdf";
         QTest::newRow("marker type") << "xxx" << "page.xxx" << QByteArray("<html><head></head></html>")

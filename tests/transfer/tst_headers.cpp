@@ -162,6 +162,8 @@ private slots:
                                      << "r[001].pdf";
         QTest::newRow("type of another case is another file") << QStringList{"r.PDF"} << "r" << "pdf" << rename
                                                              << "r" << "r.pdf";
+        QTest::newRow("upper-case type, lower-case extension") << QStringList{"r.pdf"} << "r" << "PDF" << rename
+                                                               << "r[001]" << "r[001].pdf";
         QTest::newRow("empty type names the file without dot") << QStringList{"report"} << "report" << "" << rename
                                                                << "report[001]" << "report[001].";
         QTest::newRow("skip never replaces a file") << QStringList{"report.pdf"} << "report" << "pdf" << skip

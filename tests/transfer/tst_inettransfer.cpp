@@ -664,8 +664,9 @@ private slots:
         QVERIFY(runToEnd(row));
         QCOMPARE(row->state, Finished);
         QCOMPARE(row->type, type);
-        QCOMPARE(filesInFolder(), QStringList{"paper." + type});
-        const QByteArray onDisk = readFile(saved("paper." + type));
+        // The extension on disk is the type in lower case.
+        QCOMPARE(filesInFolder(), QStringList{"paper." + type.toLower()});
+        const QByteArray onDisk = readFile(saved("paper." + type.toLower()));
         if (type == "htm")
             QVERIFY(onDisk.contains("<Base href='" + url.toLatin1() + "'>"));
         else
