@@ -95,6 +95,7 @@ void PagingRun::afterRead(const Document *doc)
         if (button >= 0) {
             m_itemsBefore = ResultPage::todayItemCount(*doc);
             m_start = Now();
+            m_sinceRead.invalidate();
             if (!doc->click(button)) {
                 endStep(false);
                 return;
@@ -130,8 +131,9 @@ void PagingRun::tick()
     case Phase::Growing:
         if (elapsed > LoadLimitSeconds || m_stopPaging || !m_browser) {
             endStep(false);
-        } else if (!m_readPending) {
+        } else if (!m_readPending && (!m_sinceRead.isValid() || m_sinceRead.elapsed() >= 250)) {
             m_readPending = true;
+            m_sinceRead.start();
             const unsigned generation = m_generation;
             const QPointer<PagingRun> self(this);
             m_browser->readDocument([self, generation](DocumentPtr doc) {

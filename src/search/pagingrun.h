@@ -9,6 +9,7 @@
 //
 // Nothing blocks: the waits are phases checked on a short timer against the
 // program's clock, so tests move a ManualClock instead of waiting.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -95,6 +96,9 @@ private:
     double m_start = 0;
     int m_itemsBefore = 0;
     bool m_readPending = false;
+    // Counting the results reads the whole page: at most four times a
+    // second, however often the wait looks at the clock.
+    QElapsedTimer m_sinceRead;
     unsigned m_generation = 0; // reads answered after the step moved on are ignored
     std::function<void(bool)> m_stepDone;
 };
