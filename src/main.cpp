@@ -11,6 +11,7 @@
 #ifndef VELMORA_ENGINE_ONLY
 #include "app/ui/messageboxes.h"
 #include "queue/ui/ffiledownload.h"
+#include "search/ui/harvestcommand.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -36,6 +37,9 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"sniff", RunSniffCommand, false},
     {"get", RunGetCommand, false},
+#ifndef VELMORA_ENGINE_ONLY
+    {"harvest", runHarvestCommand, true},
+#endif
 };
 
 const Subcommand *findSubcommand(const char *name)
@@ -68,6 +72,7 @@ int runSubcommand(const Subcommand &command, int argc, char **argv)
         // renders offscreen.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         app = std::make_unique<QApplication>(argc, argv);
     }
 #endif
@@ -102,6 +107,7 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "velmora: this build has no windows; use a subcommand\n");
     return 2;
 #else
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // before the browser engine starts
     QApplication app(argc, argv);
     nameApplication();
     MessageBoxes::install();
