@@ -4,6 +4,7 @@
 // picker, and the modal Run helper.
 #include "app/paths.h"
 #include "app/settings.h"
+#include "app/ui/messageboxes.h"
 #include "queue/savefolderhistory.h"
 #include "queue/ui/fselefilesavepath.h"
 #include "support/messagerecorder.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -194,6 +196,35 @@ private slots:
         d.Command1->click();
         QCOMPARE(asked, QStringList{"/start/here"});
         QCOMPARE(d.Combo1->currentText(), QStringLiteral("/picked/folder/"));
+    }
+
+    // With the real message boxes: the refusal's boxes belong to the dialog,
+    // which stays on top, so they never open hidden behind it.
+    void refusalBoxesOpenOverTheDialog()
+    {
+        MessageBoxes::install();
+        fSeleFileSavePath d;
+        d.show();
+        d.Combo1->setEditText(QStringLiteral("/???"));
+        QList<QPair<QWidget *, QString>> boxes;
+        QTimer closer;
+        closer.setInterval(0);
+        connect(&closer, &QTimer::timeout, this, [&boxes] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxes.append({box->parentWidget(), box->text()});
+                box->done(QMessageBox::Ok);
+            }
+        });
+        closer.start();
+        d.Command2->click();
+        closer.stop();
+        Msg::setHandler({});
+        Msg::setInputHandler({});
+        QCOMPARE(boxes.size(), 2);
+        for (const auto &[parent, text] : boxes)
+            QCOMPARE(parent, &d);
+        QCOMPARE(boxes.last().second, QStringLiteral("文件夹设置错误！"));
+        QVERIFY(d.isVisible());
     }
 
     void runReportsHowTheDialogClosed()
