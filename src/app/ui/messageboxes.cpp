@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/utilities.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -12,17 +13,27 @@
 namespace {
 QPointer<QWidget> g_parent;
 
+// A box raised while a modal dialog is open belongs to that dialog: over a
+// dialog that stays on top, a box owned by the window behind it could open
+// underneath, and the program would seem to hang.
+QWidget *owner()
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    return g_parent;
+}
+
 bool showBox(Msg::Kind kind, const QString &text)
 {
     switch (kind) {
     case Msg::Kind::Error:
-        QMessageBox::critical(g_parent, Msg::AppTitle, text);
+        QMessageBox::critical(owner(), Msg::AppTitle, text);
         return false;
     case Msg::Kind::Information:
-        QMessageBox::information(g_parent, Msg::AppTitle, text);
+        QMessageBox::information(owner(), Msg::AppTitle, text);
         return false;
     case Msg::Kind::Question:
-        return QMessageBox::question(g_parent, Msg::AppTitle, text, QMessageBox::Yes | QMessageBox::No)
+        return QMessageBox::question(owner(), Msg::AppTitle, text, QMessageBox::Yes | QMessageBox::No)
             == QMessageBox::Yes;
     }
     return false;
@@ -30,7 +41,7 @@ bool showBox(Msg::Kind kind, const QString &text)
 
 QString askText(const QString &prompt, const QString &defaultText, bool *ok)
 {
-    return QInputDialog::getText(g_parent, Msg::AppTitle, prompt, QLineEdit::Normal, defaultText, ok);
+    return QInputDialog::getText(owner(), Msg::AppTitle, prompt, QLineEdit::Normal, defaultText, ok);
 }
 } // namespace
 

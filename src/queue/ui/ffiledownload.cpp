@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -48,6 +49,9 @@ constexpr int px(int twips) { return twips / TwipsPerPixel; }
 
 // The download list's row height in pixels, which its stripes follow.
 constexpr int ListRowHeight = 17;
+
+// The registered download window (see instance()).
+QPointer<fFileDownload> g_instance;
 
 const QStringList RedownloadChoices = {
     QStringLiteral("出错项"),
@@ -72,10 +76,24 @@ fFileDownload::fFileDownload(QWidget *parent)
     buildMenus();
     bindScheduler();
     load();
+    if (!g_instance)
+        g_instance = this;
+}
+
+fFileDownload *fFileDownload::instance(bool create)
+{
+    if (!g_instance && create) {
+        auto *window = new fFileDownload;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        g_instance = window;
+    }
+    return g_instance.data();
 }
 
 fFileDownload::~fFileDownload()
 {
+    if (g_instance == this)
+        g_instance = nullptr;
     // The transfers go before the list they write into; none of them raises
     // an event on the way out.
     m_scheduler->stopSupervisor();
@@ -498,5 +516,9 @@ void fFileDownload::closeEvent(QCloseEvent *event)
     inet().Cancel();
     SaveFormLayout(this, SettingKeys::FileDownload);
     SaveSetting(SettingKeys::Download, SettingKeys::Threads, QString::number(Combo1->currentIndex()));
+    // Closed for good: the next hand-off loads a fresh window rather than
+    // filling one that is about to be deleted.
+    if (testAttribute(Qt::WA_DeleteOnClose) && g_instance == this)
+        g_instance = nullptr;
     event->accept();
 }

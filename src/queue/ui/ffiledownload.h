@@ -36,6 +36,14 @@ public:
     explicit fFileDownload(QWidget *parent = nullptr);
     ~fFileDownload() override;
 
+    // The program's download window, or null when none is loaded. A window
+    // registers itself when made, unless another one is loaded already, and
+    // leaves when it is deleted or closes for good. With create, a missing
+    // one is made and loaded without being shown (the hand-off's first row
+    // does this); it deletes itself when closed, and whoever ends the
+    // program deletes one that is still loaded.
+    static fFileDownload *instance(bool create = false);
+
     DownloadSession &session() { return m_session; }
     DownloadList &list() { return m_session.list(); }
     Scheduler &scheduler() { return *m_scheduler; }
