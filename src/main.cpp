@@ -11,6 +11,7 @@
 #ifndef VELMORA_ENGINE_ONLY
 #include "app/ui/messageboxes.h"
 #include "queue/ui/ffiledownload.h"
+#include "search/ui/fwebsearch.h"
 #include "search/ui/harvestcommand.h"
 
 #include <QApplication>
@@ -114,16 +115,18 @@ int main(int argc, char **argv)
 
     // Interrupted, the program still closes its transfers and their files.
     QObject::connect(&TerminationSignals::instance(), &TerminationSignals::received, &app, &QCoreApplication::quit);
-    // The download window stands in for the start window until that exists.
-    // Closing it unloads it (its list is gone, it no longer counts as
-    // loaded); an interrupt deletes it on the way out all the same.
-    auto *window = new fFileDownload;
-    const QPointer<fFileDownload> alive(window);
+    // The search window stands in for the start window until that exists:
+    // closing the last work window ends the program. Closing a window
+    // unloads it (its list is gone); whatever is still loaded at the end,
+    // an interrupt included, is deleted on the way out.
+    auto *window = new fWebSearch;
+    const QPointer<fWebSearch> alive(window);
     window->setAttribute(Qt::WA_DeleteOnClose);
     MessageBoxes::setParent(window);
     window->show();
     const int status = app.exec();
     delete alive.data(); // null when closing already deleted it
+    delete fFileDownload::instance();
     return status;
 #endif
 }

@@ -5,6 +5,7 @@
 namespace {
 Msg::Handler g_handler;
 Msg::InputHandler g_input;
+QString g_inputTitle;
 
 // Nobody to ask: the message goes to standard error on one line, so a
 // multi-line text cannot pass for several messages, and nothing is confirmed.
@@ -48,5 +49,16 @@ QString input(const QString &prompt, const QString &defaultText, bool *ok)
         *ok = accepted;
     return answer;
 }
+
+QString inputTitled(const QString &title, const QString &prompt, const QString &defaultText, bool *ok)
+{
+    const QString previous = g_inputTitle;
+    g_inputTitle = title;
+    const QString answer = input(prompt, defaultText, ok);
+    g_inputTitle = previous;
+    return answer;
+}
+
+QString inputTitle() { return g_inputTitle.isEmpty() ? AppTitle : g_inputTitle; }
 
 } // namespace Msg

@@ -28,5 +28,10 @@ void error(const QString &text);
 void info(const QString &text);
 bool question(const QString &text);
 QString input(const QString &prompt, const QString &defaultText = {}, bool *ok = nullptr);
+// The same under a title of its own instead of the application title.
+QString inputTitled(const QString &title, const QString &prompt, const QString &defaultText = {}, bool *ok = nullptr);
+// The title of the input box being asked: the application title unless
+// inputTitled() gave another. For the input handler.
+QString inputTitle();
 
 } // namespace Msg

@@ -41,7 +41,7 @@ bool showBox(Msg::Kind kind, const QString &text)
 
 QString askText(const QString &prompt, const QString &defaultText, bool *ok)
 {
-    return QInputDialog::getText(owner(), Msg::AppTitle, prompt, QLineEdit::Normal, defaultText, ok);
+    return QInputDialog::getText(owner(), Msg::inputTitle(), prompt, QLineEdit::Normal, defaultText, ok);
 }
 } // namespace
 
