@@ -28,44 +28,46 @@ inline QByteArray classicBlock(int n, const QByteArray &base = "https://www.ncbi
 
 // Results first..last; nextHref empty for the last page. Extra goes into
 // the head (scripts and style sheets of a saved page).
-inline QByteArray classicPage(int first, int last, const QByteArray &nextHref = {}, const QByteArray &extraHead = {})
+inline QByteArray classicPage(int first, int last, const QByteArray &nextHref = {}, const QByteArray &extraHead = {},
+                              const QByteArray &base = "https://www.ncbi.nlm.nih.gov")
 {
     QByteArray html = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Results</title>" + extraHead
                       + "</head><body><div id=\"maincontent\"><div class=\"content\">\n";
     for (int n = first; n <= last; ++n)
-        html += classicBlock(n);
+        html += classicBlock(n, base);
     html += "</div><div class=\"pagination\">";
     if (!nextHref.isEmpty())
         html += "<a href=\"" + nextHref + "\" class=\"active page_link next\">Next &gt;</a>";
     return html + "</div></div></body></html>\n";
 }
 
-inline QByteArray todayItem(int n)
+inline QByteArray todayItem(int n, const QByteArray &base = "https://pmc.ncbi.nlm.nih.gov")
 {
     const QByteArray id = QByteArray::number(n);
     return "<li class=\"margin-bottom-3 grid-col-12 article\"><div class=\"docsum-content\">"
-           "<a class=\"usa-link docsum-title docsum-link\" href=\"https://pmc.ncbi.nlm.nih.gov/articles/PMC" + id
+           "<a class=\"usa-link docsum-title docsum-link\" href=\"" + base + "/articles/PMC" + id
            + "\">Item " + id + " on <b>gene</b>\n  expression</a>"
            "<div class=\"docsum-citation\">J Test. 2014;" + id + ".</div>"
-           "<a class=\"usa-link\" href=\"https://pmc.ncbi.nlm.nih.gov/articles/PMC" + id + "/citedby/\">Cited by</a>"
+           "<a class=\"usa-link\" href=\"" + base + "/articles/PMC" + id + "/citedby/\">Cited by</a>"
            "</div></li>\n";
 }
 
-inline QByteArray todayItems(int first, int last)
+inline QByteArray todayItems(int first, int last, const QByteArray &base = "https://pmc.ncbi.nlm.nih.gov")
 {
     QByteArray html;
     for (int n = first; n <= last; ++n)
-        html += todayItem(n);
+        html += todayItem(n, base);
     return html;
 }
 
 // moreUrl gets "?page=N" (2, 3, ...) appended; an answer whose first line is
 // "LAST" is the final batch.
-inline QByteArray todayPage(int first, int last, const QByteArray &moreUrl = {})
+inline QByteArray todayPage(int first, int last, const QByteArray &moreUrl = {},
+                            const QByteArray &base = "https://pmc.ncbi.nlm.nih.gov")
 {
     QByteArray html = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Search results</title></head><body>"
                       "<main><div class=\"search-results\"><div class=\"articles\"><ul class=\"usa-list\">\n"
-                      + todayItems(first, last) + "</ul></div>\n";
+                      + todayItems(first, last, base) + "</ul></div>\n";
     if (!moreUrl.isEmpty()) {
         html += "<button class=\"usa-button more\" type=\"button\">Show More Results</button>\n"
                 "<script>\n"

@@ -375,8 +375,10 @@ void fWebSearch::layoutWindow()
     const int width = client->width();
     const int height = client->height();
     const int webTop = px(30);
-    if (m_barTop < 0)
+    if (!m_barPlaced) {
+        m_barPlaced = true;
         m_barTop = height * 3 / 5;
+    }
     // A bar dragged into the bottom strip, or above the web pane, goes back
     // to four fifths of the height.
     if (m_barTop > height - px(1200))

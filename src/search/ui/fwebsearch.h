@@ -120,6 +120,7 @@ private:
     PagingRun *m_paging = nullptr;
     Analysis *m_analysis = nullptr;
     QWidget *m_listControls = nullptr;
-    int m_barTop = -1; // unset until the first layout
+    int m_barTop = 0;
+    bool m_barPlaced = false; // the first layout puts the bar at three fifths
     bool m_dragging = false;
 };
