@@ -13,6 +13,7 @@
 #include "queue/ui/ffiledownload.h"
 #include "search/ui/fwebsearch.h"
 #include "search/ui/harvestcommand.h"
+#include "transfer/ui/browserfetch.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -112,6 +113,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     nameApplication();
     MessageBoxes::install();
+    // Today's PMC answers a plain PDF request with a page whose script must
+    // run first; the transfers then fetch such a file through the browser.
+    UseBrowserEngineForChecks();
 
     // Interrupted, the program still closes its transfers and their files.
     QObject::connect(&TerminationSignals::instance(), &TerminationSignals::received, &app, &QCoreApplication::quit);
