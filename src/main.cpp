@@ -9,12 +9,15 @@
 // A build of the engine alone (the sanitizer build of the test command) has
 // the headless subcommands and no windows.
 #ifndef VELMORA_ENGINE_ONLY
+#include "app/ui/browserprofile.h"
+#include "app/ui/fcover.h"
 #include "app/ui/messageboxes.h"
+#include "app/ui/startupprobe.h"
+#include "app/ui/windowflow.h"
 #include "queue/ui/ffiledownload.h"
 #include "search/ui/harvestcommand.h"
 
 #include <QApplication>
-#include <QPointer>
 #endif
 
 #include <cstdio>
@@ -114,16 +117,22 @@ int main(int argc, char **argv)
 
     // Interrupted, the program still closes its transfers and their files.
     QObject::connect(&TerminationSignals::instance(), &TerminationSignals::received, &app, &QCoreApplication::quit);
-    // The download window stands in for the start window until that exists.
-    // Closing it unloads it (its list is gone, it no longer counts as
-    // loaded); an interrupt deletes it on the way out all the same.
-    auto *window = new fFileDownload;
-    const QPointer<fFileDownload> alive(window);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    MessageBoxes::setParent(window);
-    window->show();
+
+    fCover::Hooks hooks;
+    // Until the search window joins the program, "文献检索下载" opens the
+    // download window in its place.
+    hooks.searchWindow = [] { return static_cast<QWidget *>(fFileDownload::instance(true)); };
+    hooks.warmUp = WarmUpBrowserEngine;
+    fCover::setHooks(std::move(hooks));
+
+    auto cover = std::make_unique<fCover>();
+    InstallStartupProbe(cover.get());
+    cover->load();
     const int status = app.exec();
-    delete alive.data(); // null when closing already deleted it
+    // Whatever is still loaded (after an interrupt) goes before the
+    // application object; its transfers close their files on the way.
+    WindowFlow::deleteWorkWindows();
+    cover.reset();
     return status;
 #endif
 }

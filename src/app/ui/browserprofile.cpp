@@ -1,12 +1,14 @@
 #include "app/ui/browserprofile.h"
 
 #include "app/paths.h"
+#include "app/ui/startupprobe.h"
 #include "transfer/network.h"
 
 #include <QCoreApplication>
 #include <QNetworkCookieJar>
 #include <QPointer>
 #include <QWebEngineCookieStore>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 
 QWebEngineProfile *BrowserProfile()
@@ -36,4 +38,22 @@ void MirrorCookies(QWebEngineCookieStore *store, QNetworkCookieJar *jar)
             target->deleteCookie(cookie);
     });
     store->loadAllCookies();
+}
+
+void WarmUpBrowserEngine()
+{
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    auto *page = new QWebEnginePage(BrowserProfile(), QCoreApplication::instance());
+    QObject::connect(page, &QWebEnginePage::loadFinished, page, [page] {
+        StartupProbeMark("warm");
+        page->deleteLater();
+    });
+    // A program that ends before the page has loaded lets it go before the
+    // profile it belongs to.
+    const QPointer<QWebEnginePage> alive(page);
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, page, [alive] { delete alive.data(); });
+    page->load(QUrl(QStringLiteral("about:blank")));
 }

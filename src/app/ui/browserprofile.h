@@ -13,3 +13,9 @@ QWebEngineProfile *BrowserProfile();
 // Keeps jar up to date with every cookie the store adds or removes, starting
 // with the ones it already holds.
 void MirrorCookies(QWebEngineCookieStore *store, QNetworkCookieJar *jar);
+
+// Starts the browser engine ahead of the first browser pane: the profile and
+// a hidden blank page, which is let go once it has loaded. The start window
+// runs it just after it is shown, so that opening the search window does
+// not wait for the engine.
+void WarmUpBrowserEngine();
