@@ -4,7 +4,7 @@
 # presses "文献检索下载" and photographs every window that opens. It names
 # what it took and what it could not reach.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build)
-# Needs xvfb, xauth, xdotool, imagemagick and a CJK font (scripts/setup.sh
+# Needs xvfb, xdotool, imagemagick and a CJK font (scripts/setup.sh
 # installs them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
