@@ -13,6 +13,8 @@
 
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTimer>
 
@@ -113,6 +115,27 @@ private slots:
         QVERIFY(!cover.Timer1->isActive());
         QTest::qWait(150);
         QCOMPARE(m_installed.updateChecks, 1);
+    }
+
+    // The program without arguments: the start window reaches the screen,
+    // and "文献检索下载" opens a window that reaches it too.
+    void programStartsWithStartWindow()
+    {
+        QTemporaryDir home;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELMORA_HOME"), home.path());
+        env.insert(QStringLiteral("VELMORA_STARTUP_PROBE"), QStringLiteral("search:0"));
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("VELMORA_TEST_BIN"), QStringList());
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QStringList events;
+        for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
+            if (!line.isEmpty())
+                events << QString::fromLatin1(line.split(' ').value(0));
+        events.removeAll(QStringLiteral("warm")); // whenever the engine is ready
+        QCOMPARE(events, QStringList({QStringLiteral("cover"), QStringLiteral("click"), QStringLiteral("search")}));
     }
 
     // A stored size limit that is not a usable number leaves the default.
