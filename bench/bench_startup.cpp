@@ -6,21 +6,62 @@
 //   - launch to the browser engine warmed up behind the start window;
 //   - "文献检索下载" pressed to the search window exposed, once pressed at
 //     once (the engine still warming up) and once after the warm-up.
+// Until the search window's own browser pane is what "文献检索下载" opens,
+// the same bench also times a browser view over the program's profile,
+// shown and loaded in a fresh process, with and without the warm-up first.
 // Runs on Qt's offscreen platform unless QT_QPA_PLATFORM or DISPLAY says
 // otherwise. Usage: bench_startup [LAUNCHES] [PATH_TO_VELMORA]
+#include "app/ui/browserprofile.h"
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
+#include <unistd.h>
 #include <vector>
 
 namespace {
+
+// In a process of its own: a browser view over the program's profile, made,
+// shown and loaded; prints the milliseconds to its first loaded page.
+int timeBrowserView(int argc, char **argv, bool warmUp)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QTemporaryDir home;
+    qputenv("VELMORA_HOME", home.path().toLocal8Bit());
+    auto measure = [] {
+        QElapsedTimer t;
+        t.start();
+        auto *view = new QWebEngineView;
+        view->setPage(new QWebEnginePage(BrowserProfile(), view));
+        QObject::connect(view, &QWebEngineView::loadFinished, [t, view] {
+            std::printf("%.1f\n", t.nsecsElapsed() / 1e6);
+            std::fflush(stdout);
+            view->deleteLater(); // not inside the page's own signal
+            QCoreApplication::exit(0);
+        });
+        view->resize(1000, 700);
+        view->show();
+        view->setHtml(QStringLiteral("<html><body><p>PMC</p></body></html>"));
+    };
+    if (warmUp)
+        WarmUpBrowserEngine(measure);
+    else
+        QTimer::singleShot(0, measure);
+    return app.exec();
+}
 
 qint64 nowNs()
 {
@@ -78,10 +119,30 @@ void report(const char *what, std::vector<double> v, const char *target = nullpt
                 v.back(), v.size(), target ? "   target " : "", target ? target : "");
 }
 
+std::vector<double> browserViews(const char *self, const char *mode, int launches)
+{
+    std::vector<double> v;
+    for (int i = 0; i < launches; ++i) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")) && !env.contains(QStringLiteral("DISPLAY")))
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (geteuid() == 0)
+            env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+        p.setProcessEnvironment(env);
+        p.start(QString::fromLocal8Bit(self), {QString::fromLatin1(mode)});
+        if (p.waitForFinished(60000) && p.exitCode() == 0)
+            v.push_back(p.readAllStandardOutput().trimmed().toDouble());
+    }
+    return v;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && (qstrcmp(argv[1], "--view-cold") == 0 || qstrcmp(argv[1], "--view-warm") == 0))
+        return timeBrowserView(argc, argv, qstrcmp(argv[1], "--view-warm") == 0);
     QCoreApplication app(argc, argv);
     const int launches = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const QString program = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VELMORA_BIN);
@@ -119,6 +180,8 @@ int main(int argc, char **argv)
     report("launch -> browser engine warmed up", warm);
     report("文献检索下载 -> search window (pressed at once)", clickCold);
     report("文献检索下载 -> search window (after warm-up)", clickWarm, "no visible stall (< 100 ms)");
+    report("browser view shown and loaded, engine cold", browserViews(argv[0], "--view-cold", launches));
+    report("browser view shown and loaded, after warm-up", browserViews(argv[0], "--view-warm", launches));
     if (failures)
         std::printf("%d launches failed to report\n", failures);
     return failures ? 1 : 0;

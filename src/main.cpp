@@ -122,7 +122,7 @@ int main(int argc, char **argv)
     // Until the search window joins the program, "文献检索下载" opens the
     // download window in its place.
     hooks.searchWindow = [] { return static_cast<QWidget *>(fFileDownload::instance(true)); };
-    hooks.warmUp = WarmUpBrowserEngine;
+    hooks.warmUp = [] { WarmUpBrowserEngine(); };
     fCover::setHooks(std::move(hooks));
 
     auto cover = std::make_unique<fCover>();
