@@ -5,9 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # openssl makes the certificates of the TLS tests; curl and python3 serve
-# and fetch the files the benchmarks compare against.
+# and fetch the files the benchmarks compare against; desktop-file-utils
+# checks the installed desktop entry; xvfb, xdotool and imagemagick
+# run the program on a virtual display for scripts/screenshots.sh, and a CJK
+# font draws the program's Chinese captions there.
 PACKAGES=(cmake g++ ninja-build qt6-base-dev qt6-webengine-dev qt6-multimedia-dev
-          libqt6opengl6-dev qt6-tools-dev curl openssl python3)
+          libqt6opengl6-dev qt6-tools-dev curl openssl python3 desktop-file-utils
+          xvfb xdotool imagemagick fonts-wqy-microhei)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -9,14 +9,17 @@
 // A build of the engine alone (the sanitizer build of the test command) has
 // the headless subcommands and no windows.
 #ifndef VELMORA_ENGINE_ONLY
+#include "app/ui/browserprofile.h"
+#include "app/ui/fcover.h"
 #include "app/ui/messageboxes.h"
+#include "app/ui/startupprobe.h"
+#include "app/ui/windowflow.h"
 #include "queue/ui/ffiledownload.h"
 #include "search/ui/fwebsearch.h"
 #include "search/ui/harvestcommand.h"
 #include "transfer/ui/browserfetch.h"
 
 #include <QApplication>
-#include <QPointer>
 #endif
 
 #include <cstdio>
@@ -119,18 +122,21 @@ int main(int argc, char **argv)
 
     // Interrupted, the program still closes its transfers and their files.
     QObject::connect(&TerminationSignals::instance(), &TerminationSignals::received, &app, &QCoreApplication::quit);
-    // The search window stands in for the start window until that exists:
-    // closing the last work window ends the program. Closing a window
-    // unloads it (its list is gone); whatever is still loaded at the end,
-    // an interrupt included, is deleted on the way out.
-    auto *window = new fWebSearch;
-    const QPointer<fWebSearch> alive(window);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    MessageBoxes::setParent(window);
-    window->show();
+
+    fCover::Hooks hooks;
+    // Every "文献检索下载" opens a fresh search window with an empty harvest list.
+    hooks.searchWindow = [] { return static_cast<QWidget *>(new fWebSearch); };
+    hooks.warmUp = [] { WarmUpBrowserEngine(); };
+    fCover::setHooks(std::move(hooks));
+
+    auto cover = std::make_unique<fCover>();
+    InstallStartupProbe(cover.get());
+    cover->load();
     const int status = app.exec();
-    delete alive.data(); // null when closing already deleted it
-    delete fFileDownload::instance();
+    // Whatever is still loaded (after an interrupt) goes before the
+    // application object; its transfers close their files on the way.
+    WindowFlow::deleteWorkWindows();
+    cover.reset();
     return status;
 #endif
 }

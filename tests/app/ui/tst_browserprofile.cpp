@@ -26,6 +26,24 @@ private slots:
         QCOMPARE(profile->persistentStoragePath(), Paths::browserProfileDir());
     }
 
+    // The warm-up starts the engine once, lets its page go when loaded, and
+    // a page opened right after it loads over the same profile.
+    void warmUpOnce()
+    {
+        int done = 0;
+        WarmUpBrowserEngine([&done] { ++done; });
+        WarmUpBrowserEngine([&done] { ++done; }); // already started: nothing more
+        QTRY_COMPARE_WITH_TIMEOUT(done, 1, 30000);
+        QTRY_VERIFY(BrowserProfile()->findChildren<QWebEnginePage *>().isEmpty()
+                    && QCoreApplication::instance()->findChildren<QWebEnginePage *>(Qt::FindDirectChildrenOnly).isEmpty());
+        QWebEnginePage page(BrowserProfile());
+        QSignalSpy loaded(&page, &QWebEnginePage::loadFinished);
+        page.setHtml(QStringLiteral("<p>after the warm-up</p>"));
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(loaded.first().first().toBool(), true);
+        QCOMPARE(done, 1);
+    }
+
     // A cookie set while the browser shows a page reaches the next transfer,
     // and leaves the transfers' jar when the browser drops it.
     void browserCookiesReachTransfers()
