@@ -39,8 +39,20 @@ done
 export DISPLAY=":$(head -n1 "$WORK/display")"
 exec 3>&-
 
-# A fresh home, so the pictures show what a new user sees.
+# A fresh home, so the pictures show what a new user sees, and a saved result
+# page as the search window's start page (there is no network here).
 export VELMORA_HOME=$WORK/home
+cat >"$WORK/results.html" <<'PAGE'
+<!DOCTYPE html><html><head><meta charset="utf-8"><title>gene expression - PMC search results</title>
+<style>body{font-family:sans-serif;margin:16px} li.article{margin-bottom:14px} .docsum-title{font-size:17px;color:#205493}
+.meta{color:#555;font-size:13px} button{padding:6px 14px}</style></head><body>
+<h2>Search results: gene expression</h2><div class="articles"><ul>
+<li class="margin-bottom-3 grid-col-12 article"><a class="usa-link docsum-title docsum-link" href="https://pmc.ncbi.nlm.nih.gov/articles/PMC4107773">Single-cell <b>gene expression</b> atlas of the developing human heart</a><div class="meta">Journal of Cardiac Biology. 2024. PMC4107773</div></li>
+<li class="margin-bottom-3 grid-col-12 article"><a class="usa-link docsum-title docsum-link" href="https://pmc.ncbi.nlm.nih.gov/articles/PMC5203314">Regulatory variants shape <b>gene expression</b> across tissues</a><div class="meta">Genome Studies. 2023. PMC5203314</div></li>
+<li class="margin-bottom-3 grid-col-12 article"><a class="usa-link docsum-title docsum-link" href="https://pmc.ncbi.nlm.nih.gov/articles/PMC6620911">Circadian control of hepatic <b>gene expression</b> in mice</a><div class="meta">Chronobiology Reports. 2022. PMC6620911</div></li>
+</ul><button class="usa-button more">Show More Results</button></div></body></html>
+PAGE
+export VELMORA_START_PAGE=file://$WORK/results.html
 export QT_QPA_PLATFORM=xcb
 unset QT_SCALE_FACTOR
 "$PROGRAM" >"$WORK/velmora.log" 2>&1 &

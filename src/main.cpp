@@ -20,6 +20,7 @@
 #include "transfer/ui/browserfetch.h"
 
 #include <QApplication>
+#include <QUrl>
 #endif
 
 #include <cstdio>
@@ -122,6 +123,11 @@ int main(int argc, char **argv)
 
     // Interrupted, the program still closes its transfers and their files.
     QObject::connect(&TerminationSignals::instance(), &TerminationSignals::received, &app, &QCoreApplication::quit);
+
+    // A start page other than PMC's home page, for demonstrations and the
+    // README's screenshots, which are taken without a network.
+    if (const QString start = qEnvironmentVariable("VELMORA_START_PAGE"); !start.isEmpty())
+        fWebSearch::setHomeUrl(QUrl::fromUserInput(start));
 
     fCover::Hooks hooks;
     // Every "文献检索下载" opens a fresh search window with an empty harvest list.
