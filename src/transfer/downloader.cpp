@@ -1,6 +1,7 @@
 #include "transfer/downloader.h"
 
 #include "app/clock.h"
+#include "app/filenames.h"
 #include "transfer/headers.h"
 #include "transfer/network.h"
 
@@ -9,12 +10,9 @@
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRandomGenerator>
 #include <QTimer>
 
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 const QString Downloader::ReasonCannotDownload = QStringLiteral("无法下载");
 const QString Downloader::ReasonTimedOut = QStringLiteral("超时");
@@ -41,24 +39,6 @@ constexpr qint64 ReadBufferSize = 256 * 1024;
 // The piece moved from the reply to the file in one write, read into the same
 // buffer every time.
 constexpr qint64 ChunkSize = 256 * 1024;
-
-std::filesystem::path nativePath(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-// Moves `from` over `to`, replacing a file there in one step (so the name
-// never stands empty). Refuses to replace a folder.
-bool replaceFile(const QString &from, const QString &to)
-{
-    std::error_code ec;
-    std::filesystem::rename(nativePath(from), nativePath(to), ec);
-    return !ec;
-}
 
 // A connection that broke or never came: whatever arrived is not the whole
 // file. HTTP error statuses are told by IsErrorStatus.
@@ -93,6 +73,9 @@ void Downloader::BeginDownload(const QString &url, const QString &savePath, cons
     m_ended = false;
     m_bodyFailed = false;
     m_readBytes = 0;
+    m_reserved = false;
+    m_committed = false;
+    m_reservationRemoved = false;
     m_seenAtTick = 0;
     m_bytesMax = 0;
     m_bytesRead = 0;
@@ -106,8 +89,10 @@ void Downloader::BeginDownload(const QString &url, const QString &savePath, cons
     // untouched until the new body replaces it whole.
     if (!QFileInfo::exists(target)) {
         QFile reservation(target);
-        if (reservation.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        if (reservation.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             reservation.write("\x01\x00", 2);
+            m_reserved = true;
+        }
     }
 
     m_startTime = Now();
@@ -151,6 +136,10 @@ void Downloader::stop()
     dropReply();
     Inet1->cancel(); // before the body it may be writing into goes
     discardBody();
+    if (m_reserved && !m_committed && !m_reservationRemoved) {
+        m_reservationRemoved = true;
+        QFile::remove(FileSystemPath(m_savePath));
+    }
 }
 
 void Downloader::dropReply() { DropReply(m_reply, this); }
@@ -158,27 +147,12 @@ void Downloader::dropReply() { DropReply(m_reply, this); }
 bool Downloader::openBody()
 {
     discardBody();
-    const QFileInfo target(FileSystemPath(m_savePath));
-    const QString dir = target.absolutePath();
-    if (target.isDir() || !QFileInfo(dir).isDir())
+    auto file = std::make_unique<QFile>();
+    if (!OpenPartFile(*file, m_savePath, QIODevice::Unbuffered))
         return false;
-    // A hidden name of bounded length beside the target, so that the final
-    // move stays on one file system and is a rename.
-    const QString stem = target.fileName().left(40);
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const QString name = QStringLiteral("%1/.%2.%3.part")
-                                 .arg(dir, stem)
-                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        auto file = std::make_unique<QFile>(name);
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            m_body = std::move(file);
-            m_bodyFailed = false;
-            return true;
-        }
-        if (!QFileInfo::exists(name))
-            break; // not a name clash: other names will not help
-    }
-    return false;
+    m_body = std::move(file);
+    m_bodyFailed = false;
+    return true;
 }
 
 void Downloader::discardBody()
@@ -197,11 +171,12 @@ bool Downloader::commitBody(qint64 expectedSize)
     m_body->close();
     const bool written = !m_bodyFailed && m_body->error() == QFileDevice::NoError
                          && QFileInfo(m_body->fileName()).size() == expectedSize;
-    if (!written || !replaceFile(m_body->fileName(), FileSystemPath(m_savePath))) {
+    if (!written || !ReplaceFile(m_body->fileName(), FileSystemPath(m_savePath))) {
         discardBody();
         return false;
     }
     m_body.reset();
+    m_committed = true;
     return true;
 }
 
@@ -266,6 +241,12 @@ void Downloader::onReadFinished()
     }
     if (max < 1 || read < 1) {
         startFallback();
+        return;
+    }
+    // A body short of its announced length (the connection broke, the server
+    // lied) is not the file: it never takes the final name.
+    if (read != max) {
+        raiseError(ReasonCannotDownload);
         return;
     }
     if (!commitBody(read)) {

@@ -9,8 +9,9 @@
 // target as it arrives and is moved over the target in one step at the end, so
 // the name shows either what was there before (the two-byte reservation, or
 // the old file being overwritten) or the complete body, never a half-written
-// file. When the body cannot be put in place the control raises DownloadError,
-// not DownloadComplete.
+// file. A body is complete only when it has all the bytes its length
+// announced; when it is short, or cannot be put in place, the control raises
+// DownloadError, not DownloadComplete, and removes its reservation.
 //
 // Sizes are kept in 64 bits. The events carry 32-bit numbers, saturated at
 // 2^31-1 for files beyond 2 GiB; the exact values of the event being raised
@@ -39,7 +40,7 @@ public:
 
     explicit Downloader(QObject *parent = nullptr);
     // Ends a running transfer without any further event and removes its
-    // temporary body; the reservation file stays.
+    // temporary body and the reservation it wrote.
     ~Downloader() override;
 
     // The tag is accepted and not used: these reads send no Referer.
@@ -48,7 +49,14 @@ public:
     bool CancelAsyncRead();
     // Ends everything the control is doing, with no further event. Safe to
     // call from a handler of one of its own events, and more than once.
+    // Unless the body has been put in place, the two-byte reservation this
+    // control wrote goes too: left behind, it would pass for a downloaded
+    // file of that name (a file that was there before is never touched).
     void stop();
+    // The control wrote the reservation at the save path (nothing was there).
+    bool wroteReservation() const { return m_reserved; }
+    // The complete body has replaced the reservation (DownloadComplete).
+    bool bodyInPlace() const { return m_committed; }
 
     QString savePath() const { return m_savePath; }
     QString url() const { return m_url; }
@@ -97,6 +105,9 @@ private:
     qint64 m_readBytes = 0;     // bytes the asynchronous read actually delivered
     bool m_bodyFailed = false;  // a write into the temporary body failed
     bool m_ended = false;       // an outcome was raised or the control was stopped
+    bool m_reserved = false;    // the reservation at the save path is ours
+    bool m_committed = false;   // the body replaced it
+    bool m_reservationRemoved = false;
 };
 
 // Saturates a byte count to the 32 bits the events carry.

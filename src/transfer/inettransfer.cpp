@@ -1,6 +1,7 @@
 #include "transfer/inettransfer.h"
 
 #include "app/clock.h"
+#include "app/filenames.h"
 #include "app/settings.h"
 #include "app/utilities.h"
 #include "transfer/filetype.h"
@@ -11,7 +12,6 @@
 #include <QNetworkCookieJar>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <algorithm>
@@ -159,8 +159,7 @@ InetTransfer::~InetTransfer()
         m_file.close();
         m_file.remove();
     }
-    if (m_fetchFile)
-        m_fetchFile->cancelWriting();
+    discardFetchFile();
 }
 
 void InetTransfer::Inet下载当前文件(const ItemRef &row)
@@ -391,7 +390,13 @@ void InetTransfer::headersArrived()
         m_name = newName;
         m_list.set(m_row, DownloadList::Name, m_name);
     } else {
-        m_path = m_folder + m_name + (m_type.isEmpty() ? QString() : QLatin1Char('.') + m_type.toLower());
+        const QString suffix = m_type.isEmpty() ? QString() : QLatin1Char('.') + m_type.toLower();
+        const QString fitted = FitFileName(m_name, suffix);
+        if (fitted != m_name) {
+            m_name = fitted;
+            m_list.set(m_row, DownloadList::Name, m_name);
+        }
+        m_path = m_folder + m_name + suffix;
     }
     const QString onDisk = FileSystemPath(m_path);
     QFileInfo existing(onDisk);
@@ -422,12 +427,13 @@ void InetTransfer::startStreaming()
     m_list.set(m_row, DownloadList::Size,
                m_expected > 0 ? QString::number(qint64(m_expected)) : StatusWord::Unknown);
     m_list.set(m_row, DownloadList::Received, QStringLiteral("0"));
-    m_file.setFileName(FileSystemPath(m_path));
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // The body grows under a temporary name beside the target and takes the
+    // final name only when it is whole: a stopped, failed or killed transfer
+    // never leaves a partial file that a later run would take for the file.
+    if (!OpenPartFile(m_file, m_path)) {
         endBody(Outcome::Failed);
         return;
     }
-    m_row->fileWritten = true;
     m_written = 0;
     m_published = 0;
     m_phase = Phase::Streaming;
@@ -497,16 +503,24 @@ void InetTransfer::endBody(Outcome outcome)
     if (m_phase == Phase::Streaming)
         publishProgress();
     dropReply();
-    bool keepFile = outcome == Outcome::Complete || outcome == Outcome::TooLarge;
     if (m_file.isOpen()) {
-        // Bytes that never reach the disk make the file incomplete.
+        // Bytes that never reach the disk make the file incomplete. Only a
+        // complete body is put in place; what came of a body that was cut
+        // off, stopped or too large is not the file and is dropped.
+        bool keepFile = outcome == Outcome::Complete;
         if (!m_file.flush() && keepFile) {
             outcome = Outcome::Failed;
             keepFile = false;
         }
         m_file.close();
-        if (!keepFile)
+        if (keepFile && ReplaceFile(m_file.fileName(), FileSystemPath(m_path))) {
+            if (m_row)
+                m_row->fileWritten = true;
+        } else {
+            if (keepFile)
+                outcome = Outcome::Failed;
             m_file.remove();
+        }
     }
     switch (outcome) {
     case Outcome::Complete: {
@@ -557,8 +571,9 @@ void InetTransfer::FetchWholeFile(const ItemRef &row, const QString &path)
     m_fetchWriteFailed = false;
     m_lastGrowth = Now();
     // Written beside the target and put in place only when enough came.
-    m_fetchFile = std::make_unique<QSaveFile>(FileSystemPath(path));
-    if (!m_fetchFile->open(QIODevice::WriteOnly))
+    discardFetchFile();
+    m_fetchFile = std::make_unique<QFile>();
+    if (!OpenPartFile(*m_fetchFile, path))
         m_fetchWriteFailed = true;
 
     // 3. Redirects followed, no Referer.
@@ -570,14 +585,14 @@ void InetTransfer::FetchWholeFile(const ItemRef &row, const QString &path)
 
 void InetTransfer::onFetchReadyRead()
 {
-    if (!m_reply || !m_fetchFile)
+    if (!m_reply)
         return;
     char buffer[ChunkSize];
     while (m_reply->bytesAvailable() > 0) {
         const qint64 n = m_reply->read(buffer, ChunkSize);
         if (n <= 0)
             break;
-        if (!m_fetchWriteFailed && m_fetchFile->write(buffer, n) != n)
+        if (!m_fetchWriteFailed && (!m_fetchFile || m_fetchFile->write(buffer, n) != n))
             m_fetchWriteFailed = true;
         m_written += n;
         m_lastGrowth = Now();
@@ -599,8 +614,7 @@ void InetTransfer::onFetchFinished()
     dropReply();
     if (IsErrorStatus(status)) {
         // The redirect led to an error page.
-        m_fetchFile->cancelWriting();
-        m_fetchFile.reset();
+        discardFetchFile();
         m_endState = Failed;
         m_list.setState(m_row, Failed);
         m_list.set(m_row, DownloadList::Size, StatusWord::DownloadFailed);
@@ -613,9 +627,8 @@ void InetTransfer::onFetchFinished()
 void InetTransfer::endFetch(bool ok)
 {
     dropReply();
-    if (ok && m_fetchFile->commit()) {
+    if (ok && commitFetchFile()) {
         // 4.
-        m_fetchFile.reset();
         m_row->fileWritten = true;
         const QString length = QString::number(QFileInfo(FileSystemPath(m_path)).size());
         m_list.setProgress(m_row, length, QString::number(m_written), StatusWord::Complete);
@@ -625,14 +638,37 @@ void InetTransfer::endFetch(bool ok)
         afterCompleteBody();
     } else {
         // 5.
-        if (m_fetchFile)
-            m_fetchFile->cancelWriting();
-        m_fetchFile.reset();
+        discardFetchFile();
         m_list.setProgress(m_row, QString(), QString(), QString());
         m_endState = Failed;
         m_list.setState(m_row, Failed);
     }
     finish();
+}
+
+void InetTransfer::discardFetchFile()
+{
+    if (!m_fetchFile)
+        return;
+    m_fetchFile->close();
+    m_fetchFile->remove();
+    m_fetchFile.reset();
+}
+
+bool InetTransfer::commitFetchFile()
+{
+    if (!m_fetchFile || !m_fetchFile->isOpen())
+        return false;
+    const bool flushed = m_fetchFile->flush();
+    m_fetchFile->close();
+    if (!flushed || m_fetchFile->error() != QFileDevice::NoError
+        || !ReplaceFile(m_fetchFile->fileName(), FileSystemPath(m_path))) {
+        m_fetchFile->remove();
+        m_fetchFile.reset();
+        return false;
+    }
+    m_fetchFile.reset();
+    return true;
 }
 
 void InetTransfer::afterCompleteBody()
@@ -668,9 +704,7 @@ void InetTransfer::check()
     case Phase::Fetching:
         if (stopRequested()) {
             dropReply();
-            if (m_fetchFile)
-                m_fetchFile->cancelWriting();
-            m_fetchFile.reset();
+            discardFetchFile();
             m_endState = Failed;
             m_list.setState(m_row, Failed);
             m_list.set(m_row, DownloadList::Size, StatusWord::DownloadCancelled);

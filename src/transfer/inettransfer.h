@@ -23,7 +23,6 @@
 #include <memory>
 
 class QNetworkReply;
-class QSaveFile;
 
 // The control's connection values as they follow from the proxy settings and
 // the URL: AccessType 0 (system default) or 2 (named proxy), the proxy text
@@ -116,6 +115,8 @@ private:
     void endBody(Outcome outcome);
     void endFetch(bool ok);
     void afterCompleteBody();
+    void discardFetchFile();
+    bool commitFetchFile();
     void finish();
 
     void setState(int state);
@@ -148,8 +149,8 @@ private:
     double m_executeTime = 0;
     double m_expected = 0;
     QString m_path;
-    QFile m_file;
-    std::unique_ptr<QSaveFile> m_fetchFile;
+    QFile m_file; // the streamed body, under a temporary name beside the target
+    std::unique_ptr<QFile> m_fetchFile; // the one-piece body beside the target
     qint64 m_written = 0;
     qint64 m_published = -1;
     double m_lastGrowth = 0;

@@ -55,6 +55,11 @@ void MultiThreadDownload::UnloadSlot(int slot)
     Downloader *d = m_slots[slot];
     m_slots[slot] = nullptr;
     d->disconnect(this);
+    // Stopped, failed or skipped for its size: the reservation goes with the
+    // control, and the row no longer has a file of ours.
+    if (d->wroteReservation() && !d->bodyInPlace())
+        if (const ItemRef row = m_session.list().at(m_session.SlotRow[slot] - 1))
+            row->fileWritten = false;
     d->stop();
     // The slot may be unloading from inside one of its own events.
     d->deleteLater();
@@ -95,10 +100,8 @@ void MultiThreadDownload::多线程下载(int slot, int position, const QString 
     // The reservation the control writes is this list's file; a file that
     // was there already (the old file being overwritten) is not, until the
     // new body replaces it.
-    const QString onDisk = FileSystemPath(targetPath);
-    const bool existed = QFileInfo::exists(onDisk);
     d->BeginDownload(url, targetPath, referer);
-    if (row && row->alive() && !existed && QFileInfo::exists(onDisk))
+    if (row && row->alive() && d->wroteReservation())
         row->fileWritten = true;
 }
 
@@ -165,8 +168,12 @@ void MultiThreadDownload::onDownloadError(int slot, const QString &reason)
     if (slot < 1 || slot > SlotCount)
         return;
     DownloadList &list = m_session.list();
-    if (const ItemRef row = list.at(m_session.SlotRow[slot] - 1))
+    if (const ItemRef row = list.at(m_session.SlotRow[slot] - 1)) {
         list.setState(row, Failed);
+        // The control removed its reservation when it failed.
+        if (Downloader *d = m_slots[slot]; d && d->wroteReservation())
+            row->fileWritten = false;
+    }
     UnloadSlot(slot);
     m_session.LastFinishTime = Now();
     emit slotEnded(slot);
