@@ -228,3 +228,27 @@ bool ReplaceFile(const QString &from, const QString &to)
     std::filesystem::rename(nativePath(from), nativePath(to), ec);
     return !ec;
 }
+
+bool MoveFileInto(const QString &from, const QString &to)
+{
+    if (ReplaceFile(from, to))
+        return true;
+    QFile source(from);
+    QFile part;
+    bool ok = source.open(QIODevice::ReadOnly) && OpenPartFile(part, to);
+    if (ok) {
+        QByteArray buffer;
+        while (ok && !source.atEnd()) {
+            buffer = source.read(256 * 1024);
+            ok = !buffer.isEmpty() && part.write(buffer) == buffer.size();
+        }
+        ok = ok && part.flush();
+        part.close();
+        ok = ok && ReplaceFile(part.fileName(), to);
+        if (!ok)
+            part.remove();
+    }
+    source.close();
+    QFile::remove(from);
+    return ok;
+}

@@ -58,3 +58,9 @@ bool OpenPartFile(QFile &file, const QString &target, QIODevice::OpenMode extra 
 // Moves `from` over `to` in one step, replacing a file there (never a
 // folder), so the name never stands empty.
 bool ReplaceFile(const QString &from, const QString &to);
+// Moves a finished file (possibly on another file system, such as one the
+// browser engine saved in the temporary folder) over `to`: renamed when it
+// can be, else copied into a temporary file beside `to` that then replaces
+// it in one step. `from` is gone afterwards either way; false when `to` could
+// not be written (nothing of it is left then).
+bool MoveFileInto(const QString &from, const QString &to);

@@ -2,6 +2,7 @@
 
 #include "app/clock.h"
 #include "app/filenames.h"
+#include "transfer/browsercheckdetour.h"
 #include "transfer/headers.h"
 #include "transfer/network.h"
 
@@ -17,6 +18,7 @@
 const QString Downloader::ReasonCannotDownload = QStringLiteral("无法下载");
 const QString Downloader::ReasonTimedOut = QStringLiteral("超时");
 const QString Downloader::ReasonCannotWrite = QStringLiteral("无法写入");
+const QString Downloader::ReasonBrowserCheck = StatusWord::NeedsBrowserCheck;
 
 qint32 ClampToEventBytes(qint64 bytes)
 {
@@ -63,7 +65,7 @@ Downloader::Downloader(QObject *parent) : QObject(parent)
 
 Downloader::~Downloader() { stop(); }
 
-bool Downloader::isRunning() const { return !m_ended && (m_reply || Inet1->isRunning()); }
+bool Downloader::isRunning() const { return !m_ended && (m_reply || Inet1->isRunning() || m_detouring); }
 bool Downloader::fallbackRunning() const { return Inet1->isRunning(); }
 
 void Downloader::BeginDownload(const QString &url, const QString &savePath, const QString &tag)
@@ -135,6 +137,10 @@ void Downloader::stop()
     Timer1->stop();
     dropReply();
     Inet1->cancel(); // before the body it may be writing into goes
+    if (m_detouring) {
+        m_detouring = false;
+        BrowserCheckDetour::instance().cancel(this);
+    }
     discardBody();
     if (m_reserved && !m_committed && !m_reservationRemoved) {
         m_reservationRemoved = true;
@@ -229,9 +235,14 @@ void Downloader::onReadFinished()
     const qint64 max = known ? total : -1;
     const qint64 read = m_readBytes;
     const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString contentType = QString::fromLatin1(r->rawHeader("Content-Type"));
     m_reply = nullptr;
     r->disconnect(this);
     r->deleteLater();
+
+    // A check page (some sites send it with 403) is not the file.
+    if ((!IsErrorStatus(status) || status == 403) && read > 0 && detourIfBrowserCheck(contentType))
+        return;
 
     // An error page (404, 500) is not the file: it never replaces the
     // reservation or an old file, and the row fails.
@@ -271,6 +282,10 @@ void Downloader::onFallbackFinished()
     if (m_ended)
         return;
     const qint64 bytes = Inet1->bytesReceived();
+    const int status = Inet1->httpStatus();
+    if (bytes >= 2 && !transportFailed(Inet1->error()) && !Inet1->writeFailed()
+        && (!IsErrorStatus(status) || status == 403) && detourIfBrowserCheck(QString()))
+        return;
     if (bytes < 2 || transportFailed(Inet1->error()) || IsErrorStatus(Inet1->httpStatus())) {
         raiseError(ReasonCannotDownload);
         return;
@@ -280,6 +295,67 @@ void Downloader::onFallbackFinished()
         return;
     }
     const qint64 length = QFileInfo(FileSystemPath(m_savePath)).size();
+    raiseComplete(length, length);
+}
+
+bool Downloader::detourIfBrowserCheck(const QString &contentType)
+{
+    if (!m_body)
+        return false;
+    m_body->flush();
+    if (!IsBrowserCheckFile(m_body->fileName(), contentType))
+        return false;
+    discardBody();
+    m_detouring = true;
+    m_bytesRead = 0;
+    m_bytesMax = 0;
+    const QPointer<Downloader> self(this);
+    BrowserCheckDetour::instance().request(
+        this, m_url, QString(),
+        [self](qint64 received, qint64 total) {
+            if (!self || self->m_ended || total < 1 || received > total)
+                return;
+            self->m_bytesRead = received;
+            self->m_bytesMax = total;
+            emit self->DownloadProgress(ClampToEventBytes(received), ClampToEventBytes(total), self->m_savePath);
+        },
+        [self](bool ok, const QString &path, const QString &, const QString &) {
+            if (self)
+                self->onDetourDone(ok, path);
+            else if (ok)
+                QFile::remove(path);
+        });
+    return true;
+}
+
+void Downloader::onDetourDone(bool ok, const QString &tempFile)
+{
+    if (!m_detouring || m_ended) {
+        if (ok)
+            QFile::remove(tempFile);
+        return;
+    }
+    m_detouring = false;
+    if (!ok) {
+        raiseError(ReasonBrowserCheck);
+        return;
+    }
+    const qint64 length = QFileInfo(tempFile).size();
+    // The size limit sees the whole file first, as it sees any other body.
+    const QPointer<Downloader> self(this);
+    m_bytesRead = length;
+    m_bytesMax = length;
+    emit DownloadProgress(ClampToEventBytes(length), ClampToEventBytes(length), m_savePath);
+    if (!self || m_ended) {
+        QFile::remove(tempFile);
+        return;
+    }
+    if (length < 1 || !MoveFileInto(tempFile, FileSystemPath(m_savePath))) {
+        QFile::remove(tempFile);
+        raiseError(length < 1 ? ReasonCannotDownload : ReasonCannotWrite);
+        return;
+    }
+    m_committed = true;
     raiseComplete(length, length);
 }
 
@@ -300,7 +376,9 @@ void Downloader::raiseError(const QString &reason)
 
 void Downloader::Timer1Tick()
 {
-    if (m_ended)
+    // The browser engine's fetch has its own limit; waiting for its turn is
+    // no stall either.
+    if (m_ended || m_detouring)
         return;
     const qint64 bytes = watchedBytes();
     if (bytes == m_seenAtTick) {

@@ -37,6 +37,9 @@ public:
     static const QString ReasonCannotDownload; // "无法下载": neither read brought anything
     static const QString ReasonTimedOut;       // "超时": no byte for the stall limit
     static const QString ReasonCannotWrite;    // "无法写入": the body could not be put on disk
+    // "需要浏览器验证": the server answered with a browser check and the
+    // browser engine did not get past it (or is not available).
+    static const QString ReasonBrowserCheck;
 
     explicit Downloader(QObject *parent = nullptr);
     // Ends a running transfer without any further event and removes its
@@ -62,6 +65,9 @@ public:
     QString url() const { return m_url; }
     bool isRunning() const;
     bool fallbackRunning() const;
+    // The body was a browser check and the file is being fetched through the
+    // browser engine.
+    bool detouring() const { return m_detouring; }
 
     // Full-width values of the event being raised (or last raised).
     qint64 reportedBytesRead() const { return m_bytesRead; }
@@ -82,6 +88,10 @@ private:
     void onReadFinished();
     void startFallback();
     void onFallbackFinished();
+    // The body just received is a browser check: it is dropped and the URL is
+    // fetched again through the browser engine.
+    bool detourIfBrowserCheck(const QString &contentType);
+    void onDetourDone(bool ok, const QString &tempFile);
     void raiseComplete(qint64 read, qint64 max);
     void raiseError(const QString &reason);
     void dropReply();
@@ -108,6 +118,7 @@ private:
     bool m_reserved = false;    // the reservation at the save path is ours
     bool m_committed = false;   // the body replaced it
     bool m_reservationRemoved = false;
+    bool m_detouring = false;
 };
 
 // Saturates a byte count to the 32 bits the events carry.

@@ -4,6 +4,7 @@
 #include "app/filenames.h"
 #include "app/settings.h"
 #include "app/utilities.h"
+#include "transfer/browsercheckdetour.h"
 #include "transfer/filetype.h"
 #include "transfer/headers.h"
 #include "transfer/network.h"
@@ -153,6 +154,8 @@ InetTransfer::InetTransfer(DownloadSession &session, QObject *parent)
 
 InetTransfer::~InetTransfer()
 {
+    if (m_phase == Phase::Detour)
+        BrowserCheckDetour::instance().cancel(this);
     // Closing the window mid-transfer: the piece on disk is incomplete.
     dropReply();
     if (m_file.isOpen()) {
@@ -190,6 +193,10 @@ void InetTransfer::Inet下载文件(const ItemRef &row)
     m_name = row->name;
     m_folder = row->folder;
     m_type = row->type;
+    m_rowType = row->type;
+    m_nameBefore = SanitizeFileName(row->name);
+    m_referer = row->referer.isEmpty() ? SiteRoot(m_url) : row->referer;
+    m_contentType.clear();
     m_endState = row->state;
     m_cancelled = false;
     m_headerBlock.clear();
@@ -295,9 +302,29 @@ void InetTransfer::onMetaData()
         headersArrived();
 }
 
+void InetTransfer::readErrorBody()
+{
+    if (!m_reply)
+        return;
+    // Only a small page can be a check; a larger one is read no further.
+    m_errorBody += m_reply->read(BrowserCheckSizeLimit + 1 - m_errorBody.size());
+    m_lastGrowth = Now();
+    const bool tooLarge = m_errorBody.size() > BrowserCheckSizeLimit;
+    if (!tooLarge && !m_reply->isFinished())
+        return;
+    const bool check = !tooLarge && IsBrowserCheck(m_errorBody, m_errorBody.size(), m_contentType);
+    m_errorBody.clear();
+    if (check)
+        startDetour();
+    else
+        endBody(Outcome::Failed);
+}
+
 void InetTransfer::onReadyRead()
 {
-    if (m_phase == Phase::Streaming)
+    if (m_phase == Phase::ErrorBody)
+        readErrorBody();
+    else if (m_phase == Phase::Streaming)
         drain();
     else if (m_phase == Phase::Fetching)
         onFetchReadyRead();
@@ -312,6 +339,11 @@ void InetTransfer::onReplyFinished()
     if (!(m_phase == Phase::WaitHeaders && hasStatus))
         noteError(m_reply);
     switch (m_phase) {
+    case Phase::ErrorBody:
+        readErrorBody();
+        break;
+    case Phase::Detour:
+        break;
     case Phase::WaitHeaders:
         // A reply can end before its headers were announced (and a failed
         // connection never has any).
@@ -344,6 +376,15 @@ void InetTransfer::headersArrived()
     // An error page is not the file: the row fails before anything on disk
     // is touched, so an old file of that name stays.
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_contentType = QString::fromLatin1(m_reply->rawHeader("Content-Type"));
+    if (status == 403) {
+        // Some sites send their browser check with 403: its body decides.
+        noteError(m_reply);
+        m_errorBody.clear();
+        m_phase = Phase::ErrorBody;
+        readErrorBody();
+        return;
+    }
     if (IsErrorStatus(status)) {
         noteError(m_reply);
         endBody(Outcome::Failed);
@@ -367,6 +408,19 @@ void InetTransfer::headersArrived()
     const QString first = m_headerBlock.section(QStringLiteral("\r\n"), 0, 0);
     const bool statusOk = first.contains(QLatin1String("200")) && first.contains(QLatin1String("ok"), Qt::CaseInsensitive);
 
+    if (!prepareTarget(type))
+        return;
+
+    // 12. A redirect's own body is never the file, whatever length it gives.
+    const bool redirect = status >= 300 && status < 400;
+    if (!redirect && (m_expected > 0 || statusOk))
+        startStreaming();
+    else
+        FetchWholeFile(m_row, m_path);
+}
+
+bool InetTransfer::prepareTarget(const QString &type)
+{
     // 10. A folder that cannot be made fails the row; the file is never put
     // anywhere else.
     m_name = SanitizeFileName(m_name);
@@ -374,7 +428,7 @@ void InetTransfer::headersArrived()
     QString folder = CreateFolderPath(m_folder);
     if (folder.isEmpty()) {
         endBody(Outcome::Failed);
-        return;
+        return false;
     }
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
@@ -409,16 +463,11 @@ void InetTransfer::headersArrived()
             m_endState = Failed;
             m_list.setState(m_row, Failed);
             finish();
-            return;
+            return false;
         }
     }
 
-    // 12. A redirect's own body is never the file, whatever length it gives.
-    const bool redirect = status >= 300 && status < 400;
-    if (!redirect && (m_expected > 0 || statusOk))
-        startStreaming();
-    else
-        FetchWholeFile(m_row, m_path);
+    return true;
 }
 
 void InetTransfer::startStreaming()
@@ -513,6 +562,13 @@ void InetTransfer::endBody(Outcome outcome)
             keepFile = false;
         }
         m_file.close();
+        // A browser check is not the file: it is dropped and the file is
+        // fetched through the browser engine instead.
+        if (keepFile && IsBrowserCheckFile(m_file.fileName(), m_contentType)) {
+            m_file.remove();
+            startDetour();
+            return;
+        }
         if (keepFile && ReplaceFile(m_file.fileName(), FileSystemPath(m_path))) {
             if (m_row)
                 m_row->fileWritten = true;
@@ -627,6 +683,11 @@ void InetTransfer::onFetchFinished()
 void InetTransfer::endFetch(bool ok)
 {
     dropReply();
+    if (ok && m_fetchFile && m_fetchFile->flush() && IsBrowserCheckFile(m_fetchFile->fileName())) {
+        discardFetchFile();
+        startDetour();
+        return;
+    }
     if (ok && commitFetchFile()) {
         // 4.
         m_row->fileWritten = true;
@@ -643,6 +704,85 @@ void InetTransfer::endFetch(bool ok)
         m_endState = Failed;
         m_list.setState(m_row, Failed);
     }
+    finish();
+}
+
+void InetTransfer::startDetour()
+{
+    dropReply();
+    m_phase = Phase::Detour;
+    m_list.setProgress(m_row, StatusWord::Unknown, QStringLiteral("0"), QString());
+    const QPointer<InetTransfer> self(this);
+    BrowserCheckDetour::instance().request(
+        this, m_url, m_referer,
+        [self](qint64 received, qint64 total) {
+            if (!self || self->m_phase != Phase::Detour)
+                return;
+            const QString size = total > 0 ? QString::number(total) : StatusWord::Unknown;
+            const QString percent = total > 0 && received <= total
+                                        ? QString::number(int(float(received) / float(total) * 100.0f)) + QLatin1Char('%')
+                                        : QString();
+            self->m_list.setProgress(self->m_row, size, QString::number(received), percent);
+        },
+        [self](bool ok, const QString &path, const QString &mime, const QString &suggested) {
+            if (self)
+                self->detourDone(ok, path, mime, suggested);
+            else if (ok)
+                QFile::remove(path);
+        });
+}
+
+void InetTransfer::detourDone(bool ok, const QString &path, const QString &mime, const QString &suggested)
+{
+    if (m_phase != Phase::Detour) {
+        if (ok)
+            QFile::remove(path);
+        return;
+    }
+    if (!ok) {
+        // The check page was not kept, so the row is no web page: it keeps
+        // the type it came with and fails like any row that got no file.
+        m_type = m_rowType;
+        m_list.set(m_row, DownloadList::Type, m_type);
+        m_list.set(m_row, DownloadList::Size, StatusWord::NeedsBrowserCheck);
+        m_endState = Failed;
+        m_list.setState(m_row, Failed);
+        finish();
+        return;
+    }
+    const qint64 length = QFileInfo(path).size();
+    if (IsOverSizeLimit(length, Program().MaxFileSizeMB)) {
+        QFile::remove(path);
+        m_endState = Finished;
+        m_list.setState(m_row, Finished);
+        m_list.set(m_row, DownloadList::Percent, StatusWord::LargeFileSkipped);
+        finish();
+        return;
+    }
+    // Typed and named as the file's own response would have been.
+    QString headers = QStringLiteral("Content-Type: ") + mime;
+    if (!suggested.isEmpty())
+        headers += QStringLiteral("\r\nContent-Disposition: attachment; filename=\"") + suggested + QLatin1Char('"');
+    m_name = m_nameBefore;
+    if (!prepareTarget(TypeFromResponseHeaders(mime, headers, m_rowType))) {
+        QFile::remove(path);
+        return;
+    }
+    if (length < 2 || !MoveFileInto(path, FileSystemPath(m_path))) {
+        QFile::remove(path);
+        m_endState = Failed;
+        m_list.setState(m_row, Failed);
+        m_list.set(m_row, DownloadList::Size, StatusWord::DownloadFailed);
+        finish();
+        return;
+    }
+    m_row->fileWritten = true;
+    const QString bytes = QString::number(length);
+    m_list.setProgress(m_row, bytes, bytes, StatusWord::Complete);
+    m_endState = Finished;
+    m_list.setState(m_row, Finished);
+    setState(12);
+    afterCompleteBody();
     finish();
 }
 
@@ -700,6 +840,22 @@ void InetTransfer::check()
             endBody(Outcome::Stalled);
         else if (stopRequested())
             endBody(Outcome::Cancelled);
+        return;
+    case Phase::ErrorBody:
+        if (stopRequested())
+            endBody(Outcome::Cancelled);
+        else if (now - m_lastGrowth > StallSeconds)
+            endBody(Outcome::Stalled);
+        return;
+    case Phase::Detour:
+        // The browser engine's fetch is bounded by its own limit.
+        if (stopRequested()) {
+            BrowserCheckDetour::instance().cancel(this);
+            m_endState = Failed;
+            m_list.setState(m_row, Failed);
+            m_list.set(m_row, DownloadList::Size, StatusWord::DownloadCancelled);
+            finish();
+        }
         return;
     case Phase::Fetching:
         if (stopRequested()) {

@@ -100,7 +100,10 @@ signals:
     void stateChanged(int state);
 
 private:
-    enum class Phase { Idle, WaitHeaders, Streaming, Fetching };
+    // ErrorBody: a 403 answer is read (up to a check page's size) to see
+    // whether it is a browser check. Detour: the file is being fetched
+    // through the browser engine.
+    enum class Phase { Idle, WaitHeaders, Streaming, Fetching, ErrorBody, Detour };
     enum class Outcome { Complete, Failed, FailedNoWord, Cancelled, TooLarge, Stalled };
 
     void onMetaData();
@@ -115,6 +118,12 @@ private:
     void endBody(Outcome outcome);
     void endFetch(bool ok);
     void afterCompleteBody();
+    // Steps 10 and 11: name, folder, type and a free target path. False when
+    // the row has ended (no folder, an old file that cannot be replaced).
+    bool prepareTarget(const QString &type);
+    void readErrorBody();
+    void startDetour();
+    void detourDone(bool ok, const QString &path, const QString &mime, const QString &suggested);
     void discardFetchFile();
     bool commitFetchFile();
     void finish();
@@ -140,6 +149,11 @@ private:
     QString m_name;
     QString m_folder;
     QString m_type;
+    QString m_rowType;    // the type the row came with
+    QString m_nameBefore; // its cleaned name before any renaming
+    QString m_referer;
+    QString m_contentType;
+    QByteArray m_errorBody;
     ItemState m_endState = Downloading;
     bool m_clearBusyAtEnd = false;
     bool m_cancelled = false;

@@ -3,6 +3,7 @@
 #include "app/clock.h"
 #include "app/settings.h"
 #include "queue/downloadsession.h"
+#include "transfer/browsercheck.h"
 #include "transfer/downloader.h"
 #include "transfer/filetype.h"
 #include "transfer/headers.h"
@@ -164,12 +165,15 @@ void MultiThreadDownload::onDownloadComplete(int slot, qint64 bytesRead, qint64 
 
 void MultiThreadDownload::onDownloadError(int slot, const QString &reason)
 {
-    Q_UNUSED(reason) // the row shows no status word for it
+    // The row shows no status word for the control's own reasons; a browser
+    // check that was not passed is told, as the user can act on it.
     if (slot < 1 || slot > SlotCount)
         return;
     DownloadList &list = m_session.list();
     if (const ItemRef row = list.at(m_session.SlotRow[slot] - 1)) {
         list.setState(row, Failed);
+        if (reason == Downloader::ReasonBrowserCheck)
+            list.set(row, DownloadList::Size, StatusWord::NeedsBrowserCheck);
         // The control removed its reservation when it failed.
         if (Downloader *d = m_slots[slot]; d && d->wroteReservation())
             row->fileWritten = false;
