@@ -11,6 +11,8 @@
 #ifndef VELMORA_ENGINE_ONLY
 #include "app/ui/messageboxes.h"
 #include "queue/ui/ffiledownload.h"
+#include "transfer/ui/browserfetch.h"
+#include "transfer/ui/browserfetchcommand.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -36,6 +38,10 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"sniff", RunSniffCommand, false},
     {"get", RunGetCommand, false},
+#ifndef VELMORA_ENGINE_ONLY
+    // Hidden: the browser engine's fetch of a checked row for `get`.
+    {"browser-fetch", RunBrowserFetchCommand, true},
+#endif
 };
 
 const Subcommand *findSubcommand(const char *name)
@@ -105,6 +111,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     nameApplication();
     MessageBoxes::install();
+    // Rows behind a browser check are fetched through the engine.
+    UseBrowserEngineForChecks();
 
     // Interrupted, the program still closes its transfers and their files.
     QObject::connect(&TerminationSignals::instance(), &TerminationSignals::received, &app, &QCoreApplication::quit);

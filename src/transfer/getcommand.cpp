@@ -7,6 +7,7 @@
 #include "app/utilities.h"
 #include "queue/downloadsession.h"
 #include "queue/scheduler.h"
+#include "transfer/processfetch.h"
 #include "transfer/transferadapters.h"
 
 #include <QDir>
@@ -423,6 +424,8 @@ int RunGetCommand(const QStringList &args)
             *ok = false;
         return QString();
     });
+    // Without windows the browser engine runs in a child process.
+    UseChildProcessForChecks();
     const int status = downloadAll(options, entries);
     Msg::setHandler({});
     Msg::setInputHandler({});
