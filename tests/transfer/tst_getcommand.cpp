@@ -1,4 +1,5 @@
 #include "transfer/getcommand.h"
+#include "support/challengepage.h"
 #include "support/httptestserver.h"
 #include "support/testfiles.h"
 #include "support/testhome.h"
@@ -8,6 +9,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTimer>
 
 #include <csignal>
@@ -333,6 +335,63 @@ private slots:
         for (const QString &n : names)
             for (const QChar c : n)
                 QVERIFY2(c.unicode() >= 0x20 && c.unicode() != 0x7f, qPrintable(n));
+    }
+
+    // Without a display, a row behind a browser check is fetched through the
+    // browser engine in a child process, in both modes; a check that yields
+    // only a page fails the row with the status word and leaves no file.
+    void passesABrowserCheck_data()
+    {
+        QTest::addColumn<QStringList>("modeArgs");
+        QTest::addColumn<bool>("passes");
+        QTest::newRow("mode 2") << QStringList{} << true;
+        QTest::newRow("mode 1") << QStringList{"--mode", "1"} << true;
+        QTest::newRow("mode 2, only a page behind it") << QStringList{} << false;
+    }
+    void passesABrowserCheck()
+    {
+        QFETCH(QStringList, modeArgs);
+        QFETCH(bool, passes);
+        {
+            // A build of the engine alone has no browser engine to run.
+            QProcess probe;
+            probe.start(binary(), {"browser-fetch"});
+            QVERIFY(probe.waitForFinished(30000));
+            if (probe.readAllStandardError().contains("unknown subcommand"))
+                QSKIP("this build has no browser engine");
+        }
+        TempHome home;
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        const QByteArray pdf = "%PDF-1.4\n" + HttpTestServer::pattern(0, 20000) + "\n%%EOF\n";
+        const QByteArray challenge = QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+        server.routeHandler("/articles/PMC9/pdf/", [&](const RecordedRequest &request) {
+            if (!ProofOfWorkPasses(request.headerValue("Cookie"), challenge, 8))
+                return ScriptedResponse::ok(ChallengePage(challenge, 8), "text/html; charset=utf-8");
+            return passes ? ScriptedResponse::ok(pdf, "application/pdf")
+                          : ScriptedResponse::ok("<html><body>Article</body></html>", "text/html");
+        });
+        const QString save = home.folder("out");
+        const QString list = home.path() + "/list.txt";
+        QFile f(list);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("A paper\t" + server.url("/articles/PMC9/pdf/") + "\tPDF\n");
+        f.close();
+
+        const GetRun run = runGet(home.path(), save, modeArgs + QStringList{"--from", list});
+        QCOMPARE(run.rows.size(), 1);
+        if (passes) {
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(run.rows[0].value(0), QString("Finished"));
+            QCOMPARE(run.rows[0].value(6), save + "/A paper.pdf");
+            QCOMPARE(contents(save + "/A paper.pdf"), pdf);
+        } else {
+            QCOMPARE(run.exitCode, 1);
+            QCOMPARE(run.rows[0].value(0), QString("Failed"));
+            QCOMPARE(run.rows[0].value(3), QString("需要浏览器验证"));
+            QCOMPARE(run.rows[0].value(2), QString("PDF"));
+        }
+        QCOMPARE(entries(save), passes ? QStringList{"A paper.pdf"} : QStringList());
     }
 
     void aFailedRowMakesTheExitStatusOne()
