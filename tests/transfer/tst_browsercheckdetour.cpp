@@ -128,7 +128,9 @@ private slots:
         QTest::newRow("mode 1, 200 without length") << 1 << 200 << false;
         QTest::newRow("mode 1, 403") << 1 << 403 << true;
         QTest::newRow("mode 2, 200") << 2 << 200 << true;
-        QTest::newRow("mode 2, 200 without length (one-piece fetch)") << 2 << 200 << false;
+        QTest::newRow("mode 2, 200 without length") << 2 << 200 << false;
+        // Status 0: the read brings nothing, the one-piece fetch the check.
+        QTest::newRow("mode 2, check from the one-piece fetch") << 2 << 0 << false;
         QTest::newRow("mode 2, 403") << 2 << 403 << true;
     }
 
@@ -140,7 +142,14 @@ private slots:
         QFETCH(int, mode);
         QFETCH(int, status);
         QFETCH(bool, withLength);
-        server->route("/pdf/", checkPage(status, withLength));
+        if (status == 0) {
+            auto calls = std::make_shared<int>(0);
+            server->routeHandler("/pdf/", [calls](const RecordedRequest &) {
+                return ++*calls == 1 ? ScriptedResponse::ok({}) : checkPage(200, false);
+            });
+        } else {
+            server->route("/pdf/", checkPage(status, withLength));
+        }
         const ItemRef row = addRow("/pdf/");
         start(mode, row);
         QVERIFY(current());
