@@ -18,6 +18,7 @@
 #include "search/ui/fwebsearch.h"
 #include "search/ui/harvestcommand.h"
 #include "transfer/ui/browserfetch.h"
+#include "transfer/ui/browserfetchcommand.h"
 
 #include <QApplication>
 #include <QUrl>
@@ -45,6 +46,8 @@ const Subcommand kSubcommands[] = {
     {"get", RunGetCommand, false},
 #ifndef VELMORA_ENGINE_ONLY
     {"harvest", runHarvestCommand, true},
+    // Hidden: the browser engine's fetch of a checked row for `get`.
+    {"browser-fetch", RunBrowserFetchCommand, true},
 #endif
 };
 

@@ -2,6 +2,13 @@
 
 #include "app/utilities.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 const QString kSkip = QStringLiteral("跳过");
@@ -52,14 +59,38 @@ DuplicateNamePolicy DuplicateNamePolicyFromCaption(const QString &caption)
     return DuplicateNamePolicy::Rename;
 }
 
+QString FitFileName(const QString &name, const QString &tail)
+{
+    qsizetype budget = MaxFileNameBytes - tail.toUtf8().size();
+    if (name.toUtf8().size() <= budget)
+        return name;
+    QString out;
+    for (qsizetype i = 0; i < name.size() && budget > 0; ++i) {
+        const bool pair = name.at(i).isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
+        const QString c = pair ? name.mid(i, 2) : name.mid(i, 1);
+        const qsizetype bytes = c.toUtf8().size();
+        if (bytes > budget)
+            break;
+        out += c;
+        budget -= bytes;
+        if (pair)
+            ++i;
+    }
+    // A cut that ends on a dot or a space would change what the name means.
+    while (out.endsWith(QLatin1Char('.')) || out.endsWith(QLatin1Char(' ')))
+        out.chop(1);
+    return out;
+}
+
 QString 重命名保存路径(const QString &folder, const QString &name, const QString &type,
                        DuplicateNamePolicy policy, QString &newName)
 {
     const QString dir = withSlash(folder);
     // Extensions are written in lower case: a row of type "PDF" is "x.pdf".
     const QString suffix = QLatin1Char('.') + type.toLower();
-    const QString path = dir + name + suffix;
-    newName = name;
+    const QString fitted = FitFileName(name, suffix);
+    const QString path = dir + fitted + suffix;
+    newName = fitted;
     if (policy == DuplicateNamePolicy::Overwrite || !fileExistsOnDisk(path))
         return path;
 
@@ -79,10 +110,16 @@ QString 重命名保存路径(const QString &folder, const QString &name, const 
     base.replace(QLatin1Char('['), QStringLiteral("『"));
     base.replace(QLatin1Char(']'), QStringLiteral("』"));
 
-    newName = n == 0 ? base : base + QLatin1Char('[') + counter(n, 3) + QLatin1Char(']');
+    auto numbered = [&](qint64 k) {
+        if (k == 0)
+            return FitFileName(base, suffix);
+        const QString number = QLatin1Char('[') + counter(k, 3) + QLatin1Char(']');
+        return FitFileName(base, number + suffix) + number;
+    };
+    newName = numbered(n);
     while (fileExistsOnDisk(dir + newName + suffix)) {
         ++n;
-        newName = base + QLatin1Char('[') + counter(n, 3) + QLatin1Char(']');
+        newName = numbered(n);
     }
     return dir + newName + suffix;
 }
@@ -112,11 +149,12 @@ QString UniqueFilePath(const QString &path)
     }
 
     const QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
-    QString candidate = dir + base + suffix;
+    QString candidate = dir + FitFileName(base, suffix) + suffix;
     qint64 n = 0;
     while (fileExistsOnDisk(candidate)) {
         ++n;
-        candidate = dir + base + QLatin1Char('[') + counter(n, 4) + QLatin1Char(']') + suffix;
+        const QString number = QLatin1Char('[') + counter(n, 4) + QLatin1Char(']');
+        candidate = dir + FitFileName(base, number + suffix) + number + suffix;
     }
     return candidate;
 }
@@ -147,4 +185,70 @@ QString FileSystemPath(const QString &path)
     if (fileLength >= 2 && path.endsWith(QLatin1Char('.')) && path.at(path.size() - 2) != QLatin1Char('.'))
         return path.left(path.size() - 1);
     return path;
+}
+
+bool OpenPartFile(QFile &file, const QString &target, QIODevice::OpenMode extra)
+{
+    const QFileInfo info(FileSystemPath(target));
+    const QString dir = info.absolutePath();
+    if (info.isDir() || !QFileInfo(dir).isDir())
+        return false;
+    // A bounded name: the target's own may already use all the bytes a name
+    // can have.
+    QString stem = info.fileName().left(40);
+    if (!stem.isEmpty() && stem.back().isHighSurrogate())
+        stem.chop(1);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const QString name = QStringLiteral("%1/.%2.%3.part")
+                                 .arg(dir, stem)
+                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        file.setFileName(name);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | extra))
+            return true;
+        if (!QFileInfo::exists(name))
+            break; // not a name clash: other names will not help
+    }
+    return false;
+}
+
+namespace {
+std::filesystem::path nativePath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+} // namespace
+
+bool ReplaceFile(const QString &from, const QString &to)
+{
+    std::error_code ec;
+    std::filesystem::rename(nativePath(from), nativePath(to), ec);
+    return !ec;
+}
+
+bool MoveFileInto(const QString &from, const QString &to)
+{
+    if (ReplaceFile(from, to))
+        return true;
+    QFile source(from);
+    QFile part;
+    bool ok = source.open(QIODevice::ReadOnly) && OpenPartFile(part, to);
+    if (ok) {
+        QByteArray buffer;
+        while (ok && !source.atEnd()) {
+            buffer = source.read(256 * 1024);
+            ok = !buffer.isEmpty() && part.write(buffer) == buffer.size();
+        }
+        ok = ok && part.flush();
+        part.close();
+        ok = ok && ReplaceFile(part.fileName(), to);
+        if (!ok)
+            part.remove();
+    }
+    source.close();
+    QFile::remove(from);
+    return ok;
 }

@@ -103,6 +103,11 @@ QString SanitizeFileName(const QString &name)
     s.remove(QLatin1Char('\n'));
     s.remove(QLatin1Char('\r'));
     s.remove(QChar(0));
+    // Names come from page titles, URLs and headers: a control character
+    // there would reach the file name and, printed, the user's terminal
+    // (ESC and BEL rewrite it). A tab is a space; the others go.
+    s.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    s.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
     qsizetype begin = 0;
     qsizetype end = s.size();
     while (begin < end && s.at(begin) == QLatin1Char('.'))

@@ -1,6 +1,8 @@
 #include "transfer/downloader.h"
 
 #include "app/clock.h"
+#include "app/filenames.h"
+#include "transfer/browsercheckdetour.h"
 #include "transfer/headers.h"
 #include "transfer/network.h"
 
@@ -9,16 +11,14 @@
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRandomGenerator>
 #include <QTimer>
 
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 const QString Downloader::ReasonCannotDownload = QStringLiteral("无法下载");
 const QString Downloader::ReasonTimedOut = QStringLiteral("超时");
 const QString Downloader::ReasonCannotWrite = QStringLiteral("无法写入");
+const QString Downloader::ReasonBrowserCheck = StatusWord::NeedsBrowserCheck;
 
 qint32 ClampToEventBytes(qint64 bytes)
 {
@@ -41,24 +41,6 @@ constexpr qint64 ReadBufferSize = 256 * 1024;
 // The piece moved from the reply to the file in one write, read into the same
 // buffer every time.
 constexpr qint64 ChunkSize = 256 * 1024;
-
-std::filesystem::path nativePath(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-// Moves `from` over `to`, replacing a file there in one step (so the name
-// never stands empty). Refuses to replace a folder.
-bool replaceFile(const QString &from, const QString &to)
-{
-    std::error_code ec;
-    std::filesystem::rename(nativePath(from), nativePath(to), ec);
-    return !ec;
-}
 
 // A connection that broke or never came: whatever arrived is not the whole
 // file. HTTP error statuses are told by IsErrorStatus.
@@ -83,7 +65,7 @@ Downloader::Downloader(QObject *parent) : QObject(parent)
 
 Downloader::~Downloader() { stop(); }
 
-bool Downloader::isRunning() const { return !m_ended && (m_reply || Inet1->isRunning()); }
+bool Downloader::isRunning() const { return !m_ended && (m_reply || Inet1->isRunning() || m_detouring); }
 bool Downloader::fallbackRunning() const { return Inet1->isRunning(); }
 
 void Downloader::BeginDownload(const QString &url, const QString &savePath, const QString &tag)
@@ -93,6 +75,9 @@ void Downloader::BeginDownload(const QString &url, const QString &savePath, cons
     m_ended = false;
     m_bodyFailed = false;
     m_readBytes = 0;
+    m_reserved = false;
+    m_committed = false;
+    m_reservationRemoved = false;
     m_seenAtTick = 0;
     m_bytesMax = 0;
     m_bytesRead = 0;
@@ -106,8 +91,10 @@ void Downloader::BeginDownload(const QString &url, const QString &savePath, cons
     // untouched until the new body replaces it whole.
     if (!QFileInfo::exists(target)) {
         QFile reservation(target);
-        if (reservation.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        if (reservation.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             reservation.write("\x01\x00", 2);
+            m_reserved = true;
+        }
     }
 
     m_startTime = Now();
@@ -150,7 +137,15 @@ void Downloader::stop()
     Timer1->stop();
     dropReply();
     Inet1->cancel(); // before the body it may be writing into goes
+    if (m_detouring) {
+        m_detouring = false;
+        BrowserCheckDetour::instance().cancel(this);
+    }
     discardBody();
+    if (m_reserved && !m_committed && !m_reservationRemoved) {
+        m_reservationRemoved = true;
+        QFile::remove(FileSystemPath(m_savePath));
+    }
 }
 
 void Downloader::dropReply() { DropReply(m_reply, this); }
@@ -158,27 +153,12 @@ void Downloader::dropReply() { DropReply(m_reply, this); }
 bool Downloader::openBody()
 {
     discardBody();
-    const QFileInfo target(FileSystemPath(m_savePath));
-    const QString dir = target.absolutePath();
-    if (target.isDir() || !QFileInfo(dir).isDir())
+    auto file = std::make_unique<QFile>();
+    if (!OpenPartFile(*file, m_savePath, QIODevice::Unbuffered))
         return false;
-    // A hidden name of bounded length beside the target, so that the final
-    // move stays on one file system and is a rename.
-    const QString stem = target.fileName().left(40);
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const QString name = QStringLiteral("%1/.%2.%3.part")
-                                 .arg(dir, stem)
-                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        auto file = std::make_unique<QFile>(name);
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            m_body = std::move(file);
-            m_bodyFailed = false;
-            return true;
-        }
-        if (!QFileInfo::exists(name))
-            break; // not a name clash: other names will not help
-    }
-    return false;
+    m_body = std::move(file);
+    m_bodyFailed = false;
+    return true;
 }
 
 void Downloader::discardBody()
@@ -197,11 +177,12 @@ bool Downloader::commitBody(qint64 expectedSize)
     m_body->close();
     const bool written = !m_bodyFailed && m_body->error() == QFileDevice::NoError
                          && QFileInfo(m_body->fileName()).size() == expectedSize;
-    if (!written || !replaceFile(m_body->fileName(), FileSystemPath(m_savePath))) {
+    if (!written || !ReplaceFile(m_body->fileName(), FileSystemPath(m_savePath))) {
         discardBody();
         return false;
     }
     m_body.reset();
+    m_committed = true;
     return true;
 }
 
@@ -254,9 +235,14 @@ void Downloader::onReadFinished()
     const qint64 max = known ? total : -1;
     const qint64 read = m_readBytes;
     const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString contentType = QString::fromLatin1(r->rawHeader("Content-Type"));
     m_reply = nullptr;
     r->disconnect(this);
     r->deleteLater();
+
+    // A check page (some sites send it with 403) is not the file.
+    if ((!IsErrorStatus(status) || status == 403) && read > 0 && detourIfBrowserCheck(contentType))
+        return;
 
     // An error page (404, 500) is not the file: it never replaces the
     // reservation or an old file, and the row fails.
@@ -266,6 +252,12 @@ void Downloader::onReadFinished()
     }
     if (max < 1 || read < 1) {
         startFallback();
+        return;
+    }
+    // A body short of its announced length (the connection broke, the server
+    // lied) is not the file: it never takes the final name.
+    if (read != max) {
+        raiseError(ReasonCannotDownload);
         return;
     }
     if (!commitBody(read)) {
@@ -290,6 +282,10 @@ void Downloader::onFallbackFinished()
     if (m_ended)
         return;
     const qint64 bytes = Inet1->bytesReceived();
+    const int status = Inet1->httpStatus();
+    if (bytes >= 2 && !transportFailed(Inet1->error()) && !Inet1->writeFailed()
+        && (!IsErrorStatus(status) || status == 403) && detourIfBrowserCheck(QString()))
+        return;
     if (bytes < 2 || transportFailed(Inet1->error()) || IsErrorStatus(Inet1->httpStatus())) {
         raiseError(ReasonCannotDownload);
         return;
@@ -299,6 +295,67 @@ void Downloader::onFallbackFinished()
         return;
     }
     const qint64 length = QFileInfo(FileSystemPath(m_savePath)).size();
+    raiseComplete(length, length);
+}
+
+bool Downloader::detourIfBrowserCheck(const QString &contentType)
+{
+    if (!m_body)
+        return false;
+    m_body->flush();
+    if (!IsBrowserCheckFile(m_body->fileName(), contentType))
+        return false;
+    discardBody();
+    m_detouring = true;
+    m_bytesRead = 0;
+    m_bytesMax = 0;
+    const QPointer<Downloader> self(this);
+    BrowserCheckDetour::instance().request(
+        this, m_url, QString(),
+        [self](qint64 received, qint64 total) {
+            if (!self || self->m_ended || total < 1 || received > total)
+                return;
+            self->m_bytesRead = received;
+            self->m_bytesMax = total;
+            emit self->DownloadProgress(ClampToEventBytes(received), ClampToEventBytes(total), self->m_savePath);
+        },
+        [self](bool ok, const QString &path, const QString &, const QString &) {
+            if (self)
+                self->onDetourDone(ok, path);
+            else if (ok)
+                QFile::remove(path);
+        });
+    return true;
+}
+
+void Downloader::onDetourDone(bool ok, const QString &tempFile)
+{
+    if (!m_detouring || m_ended) {
+        if (ok)
+            QFile::remove(tempFile);
+        return;
+    }
+    m_detouring = false;
+    if (!ok) {
+        raiseError(ReasonBrowserCheck);
+        return;
+    }
+    const qint64 length = QFileInfo(tempFile).size();
+    // The size limit sees the whole file first, as it sees any other body.
+    const QPointer<Downloader> self(this);
+    m_bytesRead = length;
+    m_bytesMax = length;
+    emit DownloadProgress(ClampToEventBytes(length), ClampToEventBytes(length), m_savePath);
+    if (!self || m_ended) {
+        QFile::remove(tempFile);
+        return;
+    }
+    if (length < 1 || !MoveFileInto(tempFile, FileSystemPath(m_savePath))) {
+        QFile::remove(tempFile);
+        raiseError(length < 1 ? ReasonCannotDownload : ReasonCannotWrite);
+        return;
+    }
+    m_committed = true;
     raiseComplete(length, length);
 }
 
@@ -319,7 +376,9 @@ void Downloader::raiseError(const QString &reason)
 
 void Downloader::Timer1Tick()
 {
-    if (m_ended)
+    // The browser engine's fetch has its own limit; waiting for its turn is
+    // no stall either.
+    if (m_ended || m_detouring)
         return;
     const qint64 bytes = watchedBytes();
     if (bytes == m_seenAtTick) {

@@ -7,6 +7,7 @@
 #include "app/utilities.h"
 #include "queue/downloadsession.h"
 #include "queue/scheduler.h"
+#include "transfer/processfetch.h"
 #include "transfer/transferadapters.h"
 
 #include <QDir>
@@ -178,9 +179,9 @@ GetEntry EntryForUrl(const QString &url)
     const QUrl parsed(entry.url);
     const QString last = parsed.fileName(QUrl::FullyDecoded);
     const qsizetype dot = last.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0) {
+    if (dot > 0 && IsFileType(last.mid(dot + 1))) {
         entry.name = last.left(dot);
-        entry.type = SanitizeFileName(last.mid(dot + 1));
+        entry.type = last.mid(dot + 1);
     } else {
         entry.name = last;
     }
@@ -193,7 +194,42 @@ GetEntry EntryForUrl(const QString &url)
     return entry;
 }
 
-bool EntryFromLine(const QString &line, GetEntry &entry)
+bool IsFileType(const QString &type)
+{
+    if (type.size() > 8)
+        return false;
+    for (const QChar c : type)
+        if (!((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+              || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))))
+            return false;
+    return true;
+}
+
+QString EscapeForOutput(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            out += QLatin1String("\\\\");
+        else if (u == u'\t')
+            out += QLatin1String("\\t");
+        else if (u == u'\n')
+            out += QLatin1String("\\n");
+        else if (u == u'\r')
+            out += QLatin1String("\\r");
+        else if (u < 0x20 || u == 0x7f)
+            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else if (u >= 0x80 && u < 0xa0) // C1: some terminals act on these too
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+bool EntryFromLine(const QString &line, GetEntry &entry, QString *error)
 {
     QString text = line;
     if (text.endsWith(QLatin1Char('\r')))
@@ -209,8 +245,16 @@ bool EntryFromLine(const QString &line, GetEntry &entry)
     const QString name = SanitizeFileName(cleanTitle(fields[0]));
     if (!name.isEmpty())
         entry.name = name;
-    if (fields.size() >= 3)
-        entry.type = fields[2].trimmed();
+    if (fields.size() >= 3) {
+        const QString type = fields[2].trimmed();
+        if (!IsFileType(type)) {
+            if (error)
+                *error = QStringLiteral("velmora get: '%1' is not a file type (at most 8 letters and digits)")
+                             .arg(type.left(80));
+            return false;
+        }
+        entry.type = type;
+    }
     return true;
 }
 
@@ -233,10 +277,18 @@ bool CollectGetEntries(const GetOptions &options, QList<GetEntry> &entries, QStr
         QTextStream in(&file);
         in.setEncoding(QStringConverter::Utf8);
         QString line;
+        int number = 0;
         while (in.readLineInto(&line)) {
+            ++number;
             GetEntry entry;
-            if (EntryFromLine(line, entry) && !entry.url.isEmpty())
-                entries << entry;
+            QString lineError;
+            if (EntryFromLine(line, entry, &lineError)) {
+                if (!entry.url.isEmpty())
+                    entries << entry;
+            } else if (!lineError.isEmpty()) {
+                error = lineError + QStringLiteral(" in line %1 of '%2'").arg(number).arg(options.fromFile);
+                return false;
+            }
         }
     }
     for (const QString &url : options.urls)
@@ -262,14 +314,9 @@ QString stateName(ItemState s)
     return QStringLiteral("Waiting");
 }
 
-// Tabs or line breaks inside a field would break the one-row-per-line output.
-QString field(QString text)
-{
-    for (QChar &c : text)
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
-            c = QLatin1Char(' ');
-    return text;
-}
+// Tabs or line breaks inside a field would break the one-row-per-line
+// output, and other control characters would reach the terminal.
+QString field(const QString &text) { return EscapeForOutput(text); }
 
 void printLine(FILE *out, const QString &text)
 {
@@ -359,7 +406,7 @@ int RunGetCommand(const QStringList &args)
     QString error;
     QList<GetEntry> entries;
     if (!ParseGetArguments(args, options, error) || (!options.help && !CollectGetEntries(options, entries, error))) {
-        printLine(stderr, error);
+        printLine(stderr, EscapeForOutput(error));
         return 2;
     }
     if (options.help) {
@@ -369,7 +416,7 @@ int RunGetCommand(const QStringList &args)
     // Nobody is there to answer a message box: a message goes to standard
     // error as one line and a question is answered No.
     Msg::setHandler([](Msg::Kind, const QString &text) {
-        printLine(stderr, QStringLiteral("velmora get: ") + text);
+        printLine(stderr, QStringLiteral("velmora get: ") + EscapeForOutput(text));
         return false;
     });
     Msg::setInputHandler([](const QString &, const QString &, bool *ok) {
@@ -377,6 +424,8 @@ int RunGetCommand(const QStringList &args)
             *ok = false;
         return QString();
     });
+    // Without windows the browser engine runs in a child process.
+    UseChildProcessForChecks();
     const int status = downloadAll(options, entries);
     Msg::setHandler({});
     Msg::setInputHandler({});

@@ -45,12 +45,24 @@ QString GetUsage();
 bool ParseGetArguments(const QStringList &args, GetOptions &options, QString &error);
 
 // A bare URL: named by the last segment of its path without the extension,
-// which becomes the type.
+// which becomes the type when it is one (IsFileType); otherwise the whole
+// segment is the name.
 GetEntry EntryForUrl(const QString &url);
+// A type as rows carry it: empty, or 1 to 8 ASCII letters and digits. Nothing
+// else can be part of a file name's extension here (a "/" or ".." would
+// lead out of the folder, a control character into the terminal).
+bool IsFileType(const QString &type);
+
 // A line of a --from file: a URL, or TITLE<TAB>URL<TAB>TYPE (named by the
 // title, as the hand-off from the search window names rows). False for a
-// blank line.
-bool EntryFromLine(const QString &line, GetEntry &entry);
+// blank line, and false with a message in *error for a TYPE that is not a
+// file type (the whole command then stops as a usage error).
+bool EntryFromLine(const QString &line, GetEntry &entry, QString *error = nullptr);
+
+// A text as `get` prints it: a backslash, tab, line break and every other
+// control character written as an escape ("\\", "\t", "\n", "\x1b"), so
+// no name or URL can break a column or talk to the terminal.
+QString EscapeForOutput(const QString &text);
 
 // The rows to add: those of the --from file, then the URLs given. False with
 // a one-line message when the file cannot be read or there is no URL at all.

@@ -1,8 +1,10 @@
 #include "transfer/inettransfer.h"
 
 #include "app/clock.h"
+#include "app/filenames.h"
 #include "app/settings.h"
 #include "app/utilities.h"
+#include "transfer/browsercheckdetour.h"
 #include "transfer/filetype.h"
 #include "transfer/headers.h"
 #include "transfer/network.h"
@@ -11,7 +13,6 @@
 #include <QNetworkCookieJar>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <algorithm>
@@ -153,14 +154,15 @@ InetTransfer::InetTransfer(DownloadSession &session, QObject *parent)
 
 InetTransfer::~InetTransfer()
 {
+    if (m_phase == Phase::Detour)
+        BrowserCheckDetour::instance().cancel(this);
     // Closing the window mid-transfer: the piece on disk is incomplete.
     dropReply();
     if (m_file.isOpen()) {
         m_file.close();
         m_file.remove();
     }
-    if (m_fetchFile)
-        m_fetchFile->cancelWriting();
+    discardFetchFile();
 }
 
 void InetTransfer::Inet下载当前文件(const ItemRef &row)
@@ -191,6 +193,10 @@ void InetTransfer::Inet下载文件(const ItemRef &row)
     m_name = row->name;
     m_folder = row->folder;
     m_type = row->type;
+    m_rowType = row->type;
+    m_nameBefore = SanitizeFileName(row->name);
+    m_referer = row->referer.isEmpty() ? SiteRoot(m_url) : row->referer;
+    m_contentType.clear();
     m_endState = row->state;
     m_cancelled = false;
     m_headerBlock.clear();
@@ -296,9 +302,29 @@ void InetTransfer::onMetaData()
         headersArrived();
 }
 
+void InetTransfer::readErrorBody()
+{
+    if (!m_reply)
+        return;
+    // Only a small page can be a check; a larger one is read no further.
+    m_errorBody += m_reply->read(BrowserCheckSizeLimit + 1 - m_errorBody.size());
+    m_lastGrowth = Now();
+    const bool tooLarge = m_errorBody.size() > BrowserCheckSizeLimit;
+    if (!tooLarge && !m_reply->isFinished())
+        return;
+    const bool check = !tooLarge && IsBrowserCheck(m_errorBody, m_errorBody.size(), m_contentType);
+    m_errorBody.clear();
+    if (check)
+        startDetour();
+    else
+        endBody(Outcome::Failed);
+}
+
 void InetTransfer::onReadyRead()
 {
-    if (m_phase == Phase::Streaming)
+    if (m_phase == Phase::ErrorBody)
+        readErrorBody();
+    else if (m_phase == Phase::Streaming)
         drain();
     else if (m_phase == Phase::Fetching)
         onFetchReadyRead();
@@ -313,6 +339,11 @@ void InetTransfer::onReplyFinished()
     if (!(m_phase == Phase::WaitHeaders && hasStatus))
         noteError(m_reply);
     switch (m_phase) {
+    case Phase::ErrorBody:
+        readErrorBody();
+        break;
+    case Phase::Detour:
+        break;
     case Phase::WaitHeaders:
         // A reply can end before its headers were announced (and a failed
         // connection never has any).
@@ -345,6 +376,15 @@ void InetTransfer::headersArrived()
     // An error page is not the file: the row fails before anything on disk
     // is touched, so an old file of that name stays.
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_contentType = QString::fromLatin1(m_reply->rawHeader("Content-Type"));
+    if (status == 403) {
+        // Some sites send their browser check with 403: its body decides.
+        noteError(m_reply);
+        m_errorBody.clear();
+        m_phase = Phase::ErrorBody;
+        readErrorBody();
+        return;
+    }
     if (IsErrorStatus(status)) {
         noteError(m_reply);
         endBody(Outcome::Failed);
@@ -368,6 +408,19 @@ void InetTransfer::headersArrived()
     const QString first = m_headerBlock.section(QStringLiteral("\r\n"), 0, 0);
     const bool statusOk = first.contains(QLatin1String("200")) && first.contains(QLatin1String("ok"), Qt::CaseInsensitive);
 
+    if (!prepareTarget(type))
+        return;
+
+    // 12. A redirect's own body is never the file, whatever length it gives.
+    const bool redirect = status >= 300 && status < 400;
+    if (!redirect && (m_expected > 0 || statusOk))
+        startStreaming();
+    else
+        FetchWholeFile(m_row, m_path);
+}
+
+bool InetTransfer::prepareTarget(const QString &type)
+{
     // 10. A folder that cannot be made fails the row; the file is never put
     // anywhere else.
     m_name = SanitizeFileName(m_name);
@@ -375,7 +428,7 @@ void InetTransfer::headersArrived()
     QString folder = CreateFolderPath(m_folder);
     if (folder.isEmpty()) {
         endBody(Outcome::Failed);
-        return;
+        return false;
     }
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
@@ -391,7 +444,13 @@ void InetTransfer::headersArrived()
         m_name = newName;
         m_list.set(m_row, DownloadList::Name, m_name);
     } else {
-        m_path = m_folder + m_name + (m_type.isEmpty() ? QString() : QLatin1Char('.') + m_type.toLower());
+        const QString suffix = m_type.isEmpty() ? QString() : QLatin1Char('.') + m_type.toLower();
+        const QString fitted = FitFileName(m_name, suffix);
+        if (fitted != m_name) {
+            m_name = fitted;
+            m_list.set(m_row, DownloadList::Name, m_name);
+        }
+        m_path = m_folder + m_name + suffix;
     }
     const QString onDisk = FileSystemPath(m_path);
     QFileInfo existing(onDisk);
@@ -404,16 +463,11 @@ void InetTransfer::headersArrived()
             m_endState = Failed;
             m_list.setState(m_row, Failed);
             finish();
-            return;
+            return false;
         }
     }
 
-    // 12. A redirect's own body is never the file, whatever length it gives.
-    const bool redirect = status >= 300 && status < 400;
-    if (!redirect && (m_expected > 0 || statusOk))
-        startStreaming();
-    else
-        FetchWholeFile(m_row, m_path);
+    return true;
 }
 
 void InetTransfer::startStreaming()
@@ -422,12 +476,13 @@ void InetTransfer::startStreaming()
     m_list.set(m_row, DownloadList::Size,
                m_expected > 0 ? QString::number(qint64(m_expected)) : StatusWord::Unknown);
     m_list.set(m_row, DownloadList::Received, QStringLiteral("0"));
-    m_file.setFileName(FileSystemPath(m_path));
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // The body grows under a temporary name beside the target and takes the
+    // final name only when it is whole: a stopped, failed or killed transfer
+    // never leaves a partial file that a later run would take for the file.
+    if (!OpenPartFile(m_file, m_path)) {
         endBody(Outcome::Failed);
         return;
     }
-    m_row->fileWritten = true;
     m_written = 0;
     m_published = 0;
     m_phase = Phase::Streaming;
@@ -497,16 +552,31 @@ void InetTransfer::endBody(Outcome outcome)
     if (m_phase == Phase::Streaming)
         publishProgress();
     dropReply();
-    bool keepFile = outcome == Outcome::Complete || outcome == Outcome::TooLarge;
     if (m_file.isOpen()) {
-        // Bytes that never reach the disk make the file incomplete.
+        // Bytes that never reach the disk make the file incomplete. Only a
+        // complete body is put in place; what came of a body that was cut
+        // off, stopped or too large is not the file and is dropped.
+        bool keepFile = outcome == Outcome::Complete;
         if (!m_file.flush() && keepFile) {
             outcome = Outcome::Failed;
             keepFile = false;
         }
         m_file.close();
-        if (!keepFile)
+        // A browser check is not the file: it is dropped and the file is
+        // fetched through the browser engine instead.
+        if (keepFile && IsBrowserCheckFile(m_file.fileName(), m_contentType)) {
             m_file.remove();
+            startDetour();
+            return;
+        }
+        if (keepFile && ReplaceFile(m_file.fileName(), FileSystemPath(m_path))) {
+            if (m_row)
+                m_row->fileWritten = true;
+        } else {
+            if (keepFile)
+                outcome = Outcome::Failed;
+            m_file.remove();
+        }
     }
     switch (outcome) {
     case Outcome::Complete: {
@@ -557,8 +627,9 @@ void InetTransfer::FetchWholeFile(const ItemRef &row, const QString &path)
     m_fetchWriteFailed = false;
     m_lastGrowth = Now();
     // Written beside the target and put in place only when enough came.
-    m_fetchFile = std::make_unique<QSaveFile>(FileSystemPath(path));
-    if (!m_fetchFile->open(QIODevice::WriteOnly))
+    discardFetchFile();
+    m_fetchFile = std::make_unique<QFile>();
+    if (!OpenPartFile(*m_fetchFile, path))
         m_fetchWriteFailed = true;
 
     // 3. Redirects followed, no Referer.
@@ -570,14 +641,14 @@ void InetTransfer::FetchWholeFile(const ItemRef &row, const QString &path)
 
 void InetTransfer::onFetchReadyRead()
 {
-    if (!m_reply || !m_fetchFile)
+    if (!m_reply)
         return;
     char buffer[ChunkSize];
     while (m_reply->bytesAvailable() > 0) {
         const qint64 n = m_reply->read(buffer, ChunkSize);
         if (n <= 0)
             break;
-        if (!m_fetchWriteFailed && m_fetchFile->write(buffer, n) != n)
+        if (!m_fetchWriteFailed && (!m_fetchFile || m_fetchFile->write(buffer, n) != n))
             m_fetchWriteFailed = true;
         m_written += n;
         m_lastGrowth = Now();
@@ -599,8 +670,7 @@ void InetTransfer::onFetchFinished()
     dropReply();
     if (IsErrorStatus(status)) {
         // The redirect led to an error page.
-        m_fetchFile->cancelWriting();
-        m_fetchFile.reset();
+        discardFetchFile();
         m_endState = Failed;
         m_list.setState(m_row, Failed);
         m_list.set(m_row, DownloadList::Size, StatusWord::DownloadFailed);
@@ -613,9 +683,13 @@ void InetTransfer::onFetchFinished()
 void InetTransfer::endFetch(bool ok)
 {
     dropReply();
-    if (ok && m_fetchFile->commit()) {
+    if (ok && m_fetchFile && m_fetchFile->flush() && IsBrowserCheckFile(m_fetchFile->fileName())) {
+        discardFetchFile();
+        startDetour();
+        return;
+    }
+    if (ok && commitFetchFile()) {
         // 4.
-        m_fetchFile.reset();
         m_row->fileWritten = true;
         const QString length = QString::number(QFileInfo(FileSystemPath(m_path)).size());
         m_list.setProgress(m_row, length, QString::number(m_written), StatusWord::Complete);
@@ -625,14 +699,116 @@ void InetTransfer::endFetch(bool ok)
         afterCompleteBody();
     } else {
         // 5.
-        if (m_fetchFile)
-            m_fetchFile->cancelWriting();
-        m_fetchFile.reset();
+        discardFetchFile();
         m_list.setProgress(m_row, QString(), QString(), QString());
         m_endState = Failed;
         m_list.setState(m_row, Failed);
     }
     finish();
+}
+
+void InetTransfer::startDetour()
+{
+    dropReply();
+    m_phase = Phase::Detour;
+    m_list.setProgress(m_row, StatusWord::Unknown, QStringLiteral("0"), QString());
+    const QPointer<InetTransfer> self(this);
+    BrowserCheckDetour::instance().request(
+        this, m_url, m_referer,
+        [self](qint64 received, qint64 total) {
+            if (!self || self->m_phase != Phase::Detour)
+                return;
+            const QString size = total > 0 ? QString::number(total) : StatusWord::Unknown;
+            const QString percent = total > 0 && received <= total
+                                        ? QString::number(int(float(received) / float(total) * 100.0f)) + QLatin1Char('%')
+                                        : QString();
+            self->m_list.setProgress(self->m_row, size, QString::number(received), percent);
+        },
+        [self](bool ok, const QString &path, const QString &mime, const QString &suggested) {
+            if (self)
+                self->detourDone(ok, path, mime, suggested);
+            else if (ok)
+                QFile::remove(path);
+        });
+}
+
+void InetTransfer::detourDone(bool ok, const QString &path, const QString &mime, const QString &suggested)
+{
+    if (m_phase != Phase::Detour) {
+        if (ok)
+            QFile::remove(path);
+        return;
+    }
+    if (!ok) {
+        // The check page was not kept, so the row is no web page: it keeps
+        // the type it came with and fails like any row that got no file.
+        m_type = m_rowType;
+        m_list.set(m_row, DownloadList::Type, m_type);
+        m_list.set(m_row, DownloadList::Size, StatusWord::NeedsBrowserCheck);
+        m_endState = Failed;
+        m_list.setState(m_row, Failed);
+        finish();
+        return;
+    }
+    const qint64 length = QFileInfo(path).size();
+    if (IsOverSizeLimit(length, Program().MaxFileSizeMB)) {
+        QFile::remove(path);
+        m_endState = Finished;
+        m_list.setState(m_row, Finished);
+        m_list.set(m_row, DownloadList::Percent, StatusWord::LargeFileSkipped);
+        finish();
+        return;
+    }
+    // Typed and named as the file's own response would have been.
+    QString headers = QStringLiteral("Content-Type: ") + mime;
+    if (!suggested.isEmpty())
+        headers += QStringLiteral("\r\nContent-Disposition: attachment; filename=\"") + suggested + QLatin1Char('"');
+    m_name = m_nameBefore;
+    if (!prepareTarget(TypeFromResponseHeaders(mime, headers, m_rowType))) {
+        QFile::remove(path);
+        return;
+    }
+    if (length < 2 || !MoveFileInto(path, FileSystemPath(m_path))) {
+        QFile::remove(path);
+        m_endState = Failed;
+        m_list.setState(m_row, Failed);
+        m_list.set(m_row, DownloadList::Size, StatusWord::DownloadFailed);
+        finish();
+        return;
+    }
+    m_row->fileWritten = true;
+    const QString bytes = QString::number(length);
+    m_list.setProgress(m_row, bytes, bytes, StatusWord::Complete);
+    m_endState = Finished;
+    m_list.setState(m_row, Finished);
+    setState(12);
+    afterCompleteBody();
+    finish();
+}
+
+void InetTransfer::discardFetchFile()
+{
+    if (!m_fetchFile)
+        return;
+    m_fetchFile->close();
+    m_fetchFile->remove();
+    m_fetchFile.reset();
+}
+
+bool InetTransfer::commitFetchFile()
+{
+    if (!m_fetchFile || !m_fetchFile->isOpen())
+        return false;
+    const bool flushed = m_fetchFile->flush();
+    m_fetchFile->close();
+    if (!flushed || m_fetchFile->error() != QFileDevice::NoError
+        || !ReplaceFile(m_fetchFile->fileName(), FileSystemPath(m_path))) {
+        m_fetchFile->remove();
+        m_fetchFile.reset();
+        return false;
+    }
+    m_fetchFile.reset();
+    return true;
 }
 
 void InetTransfer::afterCompleteBody()
@@ -665,12 +841,26 @@ void InetTransfer::check()
         else if (stopRequested())
             endBody(Outcome::Cancelled);
         return;
+    case Phase::ErrorBody:
+        if (stopRequested())
+            endBody(Outcome::Cancelled);
+        else if (now - m_lastGrowth > StallSeconds)
+            endBody(Outcome::Stalled);
+        return;
+    case Phase::Detour:
+        // The browser engine's fetch is bounded by its own limit.
+        if (stopRequested()) {
+            BrowserCheckDetour::instance().cancel(this);
+            m_endState = Failed;
+            m_list.setState(m_row, Failed);
+            m_list.set(m_row, DownloadList::Size, StatusWord::DownloadCancelled);
+            finish();
+        }
+        return;
     case Phase::Fetching:
         if (stopRequested()) {
             dropReply();
-            if (m_fetchFile)
-                m_fetchFile->cancelWriting();
-            m_fetchFile.reset();
+            discardFetchFile();
             m_endState = Failed;
             m_list.setState(m_row, Failed);
             m_list.set(m_row, DownloadList::Size, StatusWord::DownloadCancelled);

@@ -23,7 +23,6 @@
 #include <memory>
 
 class QNetworkReply;
-class QSaveFile;
 
 // The control's connection values as they follow from the proxy settings and
 // the URL: AccessType 0 (system default) or 2 (named proxy), the proxy text
@@ -101,7 +100,10 @@ signals:
     void stateChanged(int state);
 
 private:
-    enum class Phase { Idle, WaitHeaders, Streaming, Fetching };
+    // ErrorBody: a 403 answer is read (up to a check page's size) to see
+    // whether it is a browser check. Detour: the file is being fetched
+    // through the browser engine.
+    enum class Phase { Idle, WaitHeaders, Streaming, Fetching, ErrorBody, Detour };
     enum class Outcome { Complete, Failed, FailedNoWord, Cancelled, TooLarge, Stalled };
 
     void onMetaData();
@@ -116,6 +118,14 @@ private:
     void endBody(Outcome outcome);
     void endFetch(bool ok);
     void afterCompleteBody();
+    // Steps 10 and 11: name, folder, type and a free target path. False when
+    // the row has ended (no folder, an old file that cannot be replaced).
+    bool prepareTarget(const QString &type);
+    void readErrorBody();
+    void startDetour();
+    void detourDone(bool ok, const QString &path, const QString &mime, const QString &suggested);
+    void discardFetchFile();
+    bool commitFetchFile();
     void finish();
 
     void setState(int state);
@@ -139,6 +149,11 @@ private:
     QString m_name;
     QString m_folder;
     QString m_type;
+    QString m_rowType;    // the type the row came with
+    QString m_nameBefore; // its cleaned name before any renaming
+    QString m_referer;
+    QString m_contentType;
+    QByteArray m_errorBody;
     ItemState m_endState = Downloading;
     bool m_clearBusyAtEnd = false;
     bool m_cancelled = false;
@@ -148,8 +163,8 @@ private:
     double m_executeTime = 0;
     double m_expected = 0;
     QString m_path;
-    QFile m_file;
-    std::unique_ptr<QSaveFile> m_fetchFile;
+    QFile m_file; // the streamed body, under a temporary name beside the target
+    std::unique_ptr<QFile> m_fetchFile; // the one-piece body beside the target
     qint64 m_written = 0;
     qint64 m_published = -1;
     double m_lastGrowth = 0;

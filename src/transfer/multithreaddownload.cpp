@@ -3,6 +3,7 @@
 #include "app/clock.h"
 #include "app/settings.h"
 #include "queue/downloadsession.h"
+#include "transfer/browsercheck.h"
 #include "transfer/downloader.h"
 #include "transfer/filetype.h"
 #include "transfer/headers.h"
@@ -55,6 +56,11 @@ void MultiThreadDownload::UnloadSlot(int slot)
     Downloader *d = m_slots[slot];
     m_slots[slot] = nullptr;
     d->disconnect(this);
+    // Stopped, failed or skipped for its size: the reservation goes with the
+    // control, and the row no longer has a file of ours.
+    if (d->wroteReservation() && !d->bodyInPlace())
+        if (const ItemRef row = m_session.list().at(m_session.SlotRow[slot] - 1))
+            row->fileWritten = false;
     d->stop();
     // The slot may be unloading from inside one of its own events.
     d->deleteLater();
@@ -95,10 +101,8 @@ void MultiThreadDownload::多线程下载(int slot, int position, const QString 
     // The reservation the control writes is this list's file; a file that
     // was there already (the old file being overwritten) is not, until the
     // new body replaces it.
-    const QString onDisk = FileSystemPath(targetPath);
-    const bool existed = QFileInfo::exists(onDisk);
     d->BeginDownload(url, targetPath, referer);
-    if (row && row->alive() && !existed && QFileInfo::exists(onDisk))
+    if (row && row->alive() && d->wroteReservation())
         row->fileWritten = true;
 }
 
@@ -161,12 +165,19 @@ void MultiThreadDownload::onDownloadComplete(int slot, qint64 bytesRead, qint64 
 
 void MultiThreadDownload::onDownloadError(int slot, const QString &reason)
 {
-    Q_UNUSED(reason) // the row shows no status word for it
+    // The row shows no status word for the control's own reasons; a browser
+    // check that was not passed is told, as the user can act on it.
     if (slot < 1 || slot > SlotCount)
         return;
     DownloadList &list = m_session.list();
-    if (const ItemRef row = list.at(m_session.SlotRow[slot] - 1))
+    if (const ItemRef row = list.at(m_session.SlotRow[slot] - 1)) {
         list.setState(row, Failed);
+        if (reason == Downloader::ReasonBrowserCheck)
+            list.set(row, DownloadList::Size, StatusWord::NeedsBrowserCheck);
+        // The control removed its reservation when it failed.
+        if (Downloader *d = m_slots[slot]; d && d->wroteReservation())
+            row->fileWritten = false;
+    }
     UnloadSlot(slot);
     m_session.LastFinishTime = Now();
     emit slotEnded(slot);

@@ -64,6 +64,13 @@ QNetworkRequest TransferRequest(const QUrl &url)
     // no reason phrase, so "200 OK" would never be seen and every response
     // without a length would be fetched a second time.
     req.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    // One connection per transfer. On a kept-alive connection that already
+    // carried a file, a body cut off by the server can end the reply without
+    // an error (the network layer takes the close for a stale connection), so
+    // a truncated chunked body would pass for a whole one. On a connection of
+    // its own the cut is reported as the error it is, and the end of a body
+    // without a length is the server's clean close.
+    req.setRawHeader("Connection", "close");
     return req;
 }
 

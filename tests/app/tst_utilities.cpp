@@ -142,7 +142,9 @@ private slots:
         QTest::newRow("all illegal") << "???" << "";
         QTest::newRow("every illegal character") << "a\\/:*?\"<>|b" << "ab";
         QTest::newRow("line breaks and NUL") << QStringLiteral("a\r\nb\nc\rd") + QChar(0) + "e" << "abcde";
-        QTest::newRow("spaces and tabs stay") << " a\tb " << " a\tb ";
+        QTest::newRow("spaces stay, tabs become spaces") << " a\tb " << " a b ";
+        QTest::newRow("control characters go")
+            << QString("a") + QChar(0x1b) + "]0;x" + QChar(0x07) + "b" + QChar(0x7f) + QChar(0x01) + "c" << "a]0;xbc";
         QTest::newRow("only dots") << "..." << "";
         QTest::newRow("cut that ends on a dot") << QString(199, 'a') + ".b" << QString(199, 'a');
         QTest::newRow("300 ASCII to 200") << QString(300, 'x') << QString(200, 'x');

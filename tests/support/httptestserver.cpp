@@ -63,6 +63,19 @@ ScriptedResponse &ScriptedResponse::lieAboutLength(qint64 announced)
     return header("Content-Length", QByteArray::number(announced));
 }
 
+ScriptedResponse &ScriptedResponse::chunked(bool cut)
+{
+    withoutHeader("Content-Length");
+    header("Transfer-Encoding", "chunked");
+    for (Piece &p : pieces)
+        p.data = QByteArray::number(p.data.size(), 16) + "\r\n" + p.data + "\r\n";
+    if (cut)
+        end = End::Close;
+    else
+        pieces.append({QByteArray("0\r\n\r\n"), 0, 0});
+    return *this;
+}
+
 QByteArray RecordedRequest::headerValue(const QByteArray &name) const
 {
     for (const auto &h : headers)
@@ -181,7 +194,7 @@ void HttpTestServer::startResponse(Connection *c, const ScriptedResponse &r)
     bool hasConnection = false;
     for (const auto &h : r.headers)
         hasConnection |= sameName(h.first, "Connection");
-    if (!hasConnection)
+    if (!hasConnection && r.end != ScriptedResponse::End::KeepAlive)
         c->response.headers.append(qMakePair(QByteArray("Connection"), QByteArray("close")));
     c->nextPiece = -1; // the head goes first
     c->timer->start(r.headerDelayMs);
@@ -242,4 +255,13 @@ void HttpTestServer::finish(Connection *c)
 {
     if (c->response.end == ScriptedResponse::End::Close && c->socket)
         c->socket->disconnectFromHost();
+    if (c->response.end == ScriptedResponse::End::KeepAlive && c->socket) {
+        // Ready for the next request on this connection, which may already
+        // be waiting in the buffer.
+        c->answering = false;
+        QTimer::singleShot(0, this, [this, c] {
+            if (c->socket && !c->answering)
+                onReadyRead(c);
+        });
+    }
 }

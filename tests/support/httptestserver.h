@@ -24,6 +24,7 @@ struct ScriptedResponse {
     enum class End {
         Close,    // close the connection after the last piece
         KeepOpen, // keep it open and send nothing more (a stall)
+        KeepAlive, // keep it open for the next request on it (no "Connection: close")
     };
 
     QByteArray statusLine = "HTTP/1.1 200 OK";
@@ -42,6 +43,10 @@ struct ScriptedResponse {
     ScriptedResponse &withoutHeader(const QByteArray &name);
     // Announces `announced` bytes but sends only the body it has.
     ScriptedResponse &lieAboutLength(qint64 announced);
+    // The body in chunked encoding (one chunk per piece, each piece's data
+    // wrapped), with the terminating chunk unless cut, in which case the
+    // connection is closed after the last piece.
+    ScriptedResponse &chunked(bool cut = false);
 };
 
 struct RecordedRequest {

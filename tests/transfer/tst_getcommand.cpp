@@ -1,4 +1,5 @@
 #include "transfer/getcommand.h"
+#include "support/challengepage.h"
 #include "support/httptestserver.h"
 #include "support/testfiles.h"
 #include "support/testhome.h"
@@ -8,6 +9,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTimer>
 
 #include <csignal>
@@ -154,6 +156,10 @@ private slots:
         QTest::newRow("title line") << "A: title?\thttp://h/x.pdf\tPDF\r" << "http://h/x.pdf" << "A title" << "PDF";
         QTest::newRow("title that cleans to nothing") << "??\thttp://h/x.pdf\thtm" << "http://h/x.pdf" << "x" << "htm";
         QTest::newRow("title and URL only") << "Paper\thttp://h/y.pdf" << "http://h/y.pdf" << "Paper" << "pdf";
+        // Only letters and digits make a type; the rest stays in the name.
+        QTest::newRow("URL ending in no type") << "http://h/a.b%20c" << "http://h/a.b%20c" << "a.b c" << "";
+        QTest::newRow("control characters in a URL name") << "http://h/a%1B%5D0%3Bt%07b.pdf"
+                                                          << "http://h/a%1B%5D0%3Bt%07b.pdf" << "a]0;tb" << "pdf";
     }
     void namesRowsFromUrlsAndLines()
     {
@@ -165,6 +171,30 @@ private slots:
         QFETCH(QString, type);
         QCOMPARE(entry, (GetEntry{url, name, type}));
         QVERIFY(!EntryFromLine("  \r", entry));
+    }
+
+    void refusesATypeThatIsNoType_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::newRow("path") << "x/../../../escaped";
+        QTest::newRow("dots") << "..";
+        QTest::newRow("too long") << QString(250, 'p');
+        QTest::newRow("control character") << QString("p") + QChar(0x1b) + "df";
+    }
+    void refusesATypeThatIsNoType()
+    {
+        QFETCH(QString, type);
+        GetEntry entry;
+        QString error;
+        QVERIFY(!EntryFromLine("paper\thttp://h/blob.bin\t" + type, entry, &error));
+        QVERIFY(error.startsWith("velmora get:"));
+        QVERIFY(IsFileType("pdf") && IsFileType("PDF") && IsFileType("mp4") && IsFileType(""));
+    }
+
+    void escapesWhatItPrints()
+    {
+        const QString raw = QString("a\tb\\c\n") + QChar(0x1b) + "]0;x" + QChar(0x07) + QChar(0x9b) + "é";
+        QCOMPARE(EscapeForOutput(raw), QString("a\\tb\\\\c\\n\\x1b]0;x\\x07\\u009bé"));
     }
 
     void collectsFileRowsThenArguments()
@@ -248,6 +278,120 @@ private slots:
         QCOMPARE(contents(save + "/A study of things.pdf"), pdf);
         // Not on a terminal: no running counts on stderr.
         QVERIFY2(!run.err.contains("总数"), run.err.constData());
+    }
+
+    // No --from line, header or URL puts a file anywhere but --folder, in
+    // either mode; a TYPE that is no type stops the run before anything is
+    // fetched, and what is printed carries no raw control character.
+    void nothingLandsOutsideTheFolder_data()
+    {
+        QTest::addColumn<QStringList>("modeArgs");
+        QTest::newRow("mode 2") << QStringList{};
+        QTest::newRow("mode 1") << QStringList{"--mode", "1"};
+    }
+    void nothingLandsOutsideTheFolder()
+    {
+        QFETCH(QStringList, modeArgs);
+        TempHome home;
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        const QByteArray body = "plain bytes";
+        ScriptedResponse hostile = ScriptedResponse::ok(body, "application/../../x; charset=utf-8");
+        hostile.header("Content-Disposition", "attachment; filename=\"../../../../up.a/../b\"");
+        server.route("/blob.bin", hostile);
+        server.route("/a%2F..%2F..%2Fb.pdf", ScriptedResponse::ok(body, "text/x-../../z"));
+        server.route("/t%1Bx%07.pdf", ScriptedResponse::ok(body, "application/octet-stream"));
+        const QString save = home.folder("deep/er/out");
+        QVERIFY(QDir().mkpath(save + "/paper.x")); // a folder the traversal could have used
+        const QString list = home.path() + "/list.txt";
+
+        auto writeList = [&](const QByteArray &text) {
+            QFile f(list);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text);
+        };
+        writeList("paper\t" + server.url("/blob.bin") + "\tx/../../../escaped\n");
+        GetRun run = runGet(home.path(), save, modeArgs + QStringList{"--folder", save, "--from", list});
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY(server.requests.isEmpty());
+
+        writeList("up\t" + server.url("/blob.bin") + "\tbin\n" + "a" + QByteArray(1, '\t') + server.url("/a%2F..%2F..%2Fb.pdf")
+                  + "\n" + server.url("/t%1Bx%07.pdf") + "\n");
+        run = runGet(home.path(), save, modeArgs + QStringList{"--folder", save, "--from", list});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.rows.size(), 3);
+        for (const QStringList &row : run.rows) {
+            QCOMPARE(row.size(), 7);
+            QVERIFY2(row[6].startsWith(save + "/") && !row[6].mid(save.size() + 1).contains('/'), qPrintable(row[6]));
+        }
+        QVERIFY(!run.err.contains('\x1b') && !run.err.contains('\x07'));
+        QVERIFY(QDir(home.path()).entryList(QDir::Files).contains("list.txt"));
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files).size(), 1);
+        QCOMPARE(QDir(home.path() + "/deep").entryList(QDir::Files | QDir::Hidden).size(), 0);
+        QCOMPARE(QDir(home.path() + "/deep/er").entryList(QDir::Files | QDir::Hidden).size(), 0);
+        QStringList names = QDir(save).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(names.size(), 3);
+        for (const QString &n : names)
+            for (const QChar c : n)
+                QVERIFY2(c.unicode() >= 0x20 && c.unicode() != 0x7f, qPrintable(n));
+    }
+
+    // Without a display, a row behind a browser check is fetched through the
+    // browser engine in a child process, in both modes; a check that yields
+    // only a page fails the row with the status word and leaves no file.
+    void passesABrowserCheck_data()
+    {
+        QTest::addColumn<QStringList>("modeArgs");
+        QTest::addColumn<bool>("passes");
+        QTest::newRow("mode 2") << QStringList{} << true;
+        QTest::newRow("mode 1") << QStringList{"--mode", "1"} << true;
+        QTest::newRow("mode 2, only a page behind it") << QStringList{} << false;
+    }
+    void passesABrowserCheck()
+    {
+        QFETCH(QStringList, modeArgs);
+        QFETCH(bool, passes);
+        {
+            // A build of the engine alone has no browser engine to run.
+            QProcess probe;
+            probe.start(binary(), {"browser-fetch"});
+            QVERIFY(probe.waitForFinished(30000));
+            if (probe.readAllStandardError().contains("unknown subcommand"))
+                QSKIP("this build has no browser engine");
+        }
+        TempHome home;
+        HttpTestServer server;
+        QVERIFY(server.listen());
+        const QByteArray pdf = "%PDF-1.4\n" + HttpTestServer::pattern(0, 20000) + "\n%%EOF\n";
+        const QByteArray challenge = QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+        server.routeHandler("/articles/PMC9/pdf/", [&](const RecordedRequest &request) {
+            if (!ProofOfWorkPasses(request.headerValue("Cookie"), challenge, 8))
+                return ScriptedResponse::ok(ChallengePage(challenge, 8), "text/html; charset=utf-8");
+            return passes ? ScriptedResponse::ok(pdf, "application/pdf")
+                          : ScriptedResponse::ok("<html><body>Article</body></html>", "text/html");
+        });
+        const QString save = home.folder("out");
+        const QString list = home.path() + "/list.txt";
+        QFile f(list);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("A paper\t" + server.url("/articles/PMC9/pdf/") + "\tPDF\n");
+        f.close();
+
+        const GetRun run = runGet(home.path(), save, modeArgs + QStringList{"--from", list});
+        QCOMPARE(run.rows.size(), 1);
+        if (passes) {
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(run.rows[0].value(0), QString("Finished"));
+            QCOMPARE(run.rows[0].value(6), save + "/A paper.pdf");
+            QCOMPARE(contents(save + "/A paper.pdf"), pdf);
+        } else {
+            QCOMPARE(run.exitCode, 1);
+            QCOMPARE(run.rows[0].value(0), QString("Failed"));
+            QCOMPARE(run.rows[0].value(3), QString("需要浏览器验证"));
+            QCOMPARE(run.rows[0].value(2), QString("PDF"));
+        }
+        QCOMPARE(entries(save), passes ? QStringList{"A paper.pdf"} : QStringList());
     }
 
     void aFailedRowMakesTheExitStatusOne()
@@ -341,8 +485,9 @@ private slots:
         QCOMPARE(run.rows.size(), 2);
         QCOMPARE(run.rows[0][0], QString("Failed"));
         QCOMPARE(run.rows[1][0], QString("Failed"));
-        QCOMPARE(entries(save), QStringList({"a.pdf", "b.pdf"}));
-        QCOMPARE(contents(save + "/a.pdf"), QByteArray("\x01\x00", 2));
+        // Their reservations go with them: a later run must not take them
+        // for downloaded files.
+        QCOMPARE(entries(save), QStringList());
     }
 
     void skipLeavesExistingFilesAlone()

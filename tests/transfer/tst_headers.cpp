@@ -170,6 +170,15 @@ private slots:
                                                     << "report[001]" << "report[001].pdf";
         QTest::newRow("past three digits") << QStringList{"r.pdf", "r[999].pdf"} << "r[999]" << "pdf" << rename
                                            << "r[1000]" << "r[1000].pdf";
+        // The whole name, number and type included, fits 255 bytes of UTF-8.
+        const QString wen = QStringLiteral("文");
+        QTest::newRow("long name cut before its type") << QStringList() << QString(260, 'n') << "pdf" << rename
+                                                       << QString(251, 'n') << QString(251, 'n') + ".pdf";
+        QTest::newRow("long name cut before its number") << QStringList{QString(251, 'n') + ".pdf"} << QString(260, 'n')
+                                                         << "pdf" << rename << QString(246, 'n') + "[001]"
+                                                         << QString(246, 'n') + "[001].pdf";
+        QTest::newRow("cut at a character") << QStringList() << wen.repeated(90) << "htm" << over << wen.repeated(83)
+                                            << wen.repeated(83) + ".htm";
     }
     void renameSavePath()
     {

@@ -13,6 +13,7 @@
 #include "queue/listcommands.h"
 #include "queue/scheduler.h"
 #include "transfer/transferadapters.h"
+#include "transfer/ui/browserfetch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -67,6 +68,8 @@ fFileDownload::fFileDownload(QWidget *parent)
     setObjectName(QStringLiteral("fFileDownload"));
     InstallStateIcons();
     InstallNoticePlayer();
+    // Rows behind a browser check are fetched again through the engine.
+    UseBrowserEngineForChecks();
     m_session.setHooks(&m_noticeHooks);
     m_scheduler = new Scheduler(m_session, this);
     m_transfers = new SchedulerTransfers(*m_scheduler, this);
