@@ -1,7 +1,7 @@
 #include "transfer/getcommand.h"
 
+#include "app/commandline.h"
 #include "app/messages.h"
-
 #include "app/settings.h"
 #include "app/termination.h"
 #include "app/utilities.h"
@@ -22,16 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool wholeNumber(const QString &text, int low, int high, int &value)
-{
-    bool ok = false;
-    const int n = text.trimmed().toInt(&ok);
-    if (!ok || n < low || n > high)
-        return false;
-    value = n;
-    return true;
-}
 
 // Removes the line breaks and NULs a title may carry, then the spaces around it.
 QString cleanTitle(QString title)
@@ -58,43 +48,20 @@ bool ParseGetArguments(const QStringList &args, GetOptions &options, QString &er
     options = GetOptions();
     QString folder = QDir::currentPath();
     bool modeGiven = false;
-    bool optionsEnd = false;
 
-    for (int i = 0; i < args.size(); ++i) {
-        QString arg = args[i];
-        if (optionsEnd || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+    OptionReader reader(QStringLiteral("velmora get"), args, {"--help", "-h"},
+                        {"--folder", "--mode", "--threads", "--interval", "--same-name", "--max-size", "--proxy",
+                         "--retries", "--from"});
+    while (reader.next()) {
+        const QString &arg = reader.name();
+        const QString &value = reader.value();
+        if (reader.isOperand()) {
             options.urls << arg;
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            optionsEnd = true;
             continue;
         }
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
             continue;
-        }
-        // "--name value" or "--name=value".
-        QString value;
-        bool hasValue = false;
-        const qsizetype eq = arg.indexOf(QLatin1Char('='));
-        if (arg.startsWith(QLatin1String("--")) && eq > 2) {
-            value = arg.mid(eq + 1);
-            arg = arg.left(eq);
-            hasValue = true;
-        }
-        static const QStringList known = {"--folder",   "--mode",  "--threads", "--interval", "--same-name",
-                                          "--max-size", "--proxy", "--retries", "--from"};
-        if (!known.contains(arg)) {
-            error = QStringLiteral("velmora get: unknown option '%1'").arg(args[i]);
-            return false;
-        }
-        if (!hasValue) {
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("velmora get: option '%1' needs a value").arg(arg);
-                return false;
-            }
-            value = args[++i];
         }
 
         if (arg == QLatin1String("--folder")) {
@@ -104,18 +71,18 @@ bool ParseGetArguments(const QStringList &args, GetOptions &options, QString &er
             }
             folder = QDir::isAbsolutePath(value) ? value : QDir::current().absoluteFilePath(value);
         } else if (arg == QLatin1String("--mode")) {
-            if (!wholeNumber(value, 1, 2, options.mode)) {
+            if (!WholeNumber(value, 1, 2, options.mode)) {
                 error = QStringLiteral("velmora get: --mode must be 1 or 2, not '%1'").arg(value);
                 return false;
             }
             modeGiven = true;
         } else if (arg == QLatin1String("--threads")) {
-            if (!wholeNumber(value, 1, 6, options.threads)) {
+            if (!WholeNumber(value, 1, 6, options.threads)) {
                 error = QStringLiteral("velmora get: --threads must be a number from 1 to 6, not '%1'").arg(value);
                 return false;
             }
         } else if (arg == QLatin1String("--interval")) {
-            if (!wholeNumber(value, 0, 600, options.interval)) {
+            if (!WholeNumber(value, 0, 600, options.interval)) {
                 error = QStringLiteral("velmora get: --interval must be a number of seconds from 0 to 600, not '%1'").arg(value);
                 return false;
             }
@@ -142,20 +109,24 @@ bool ParseGetArguments(const QStringList &args, GetOptions &options, QString &er
         } else if (arg == QLatin1String("--proxy")) {
             const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
             int port = 0;
-            if (colon <= 0 || !wholeNumber(value.mid(colon + 1), 1, 65535, port)) {
+            if (colon <= 0 || !WholeNumber(value.mid(colon + 1), 1, 65535, port)) {
                 error = QStringLiteral("velmora get: --proxy must be HOST:PORT, not '%1'").arg(value);
                 return false;
             }
             options.proxyHost = value.left(colon).trimmed();
             options.proxyPort = QString::number(port);
         } else if (arg == QLatin1String("--retries")) {
-            if (!wholeNumber(value, 0, 1000000, options.retries)) {
+            if (!WholeNumber(value, 0, 1000000, options.retries)) {
                 error = QStringLiteral("velmora get: --retries must be a number of rounds (0 or more), not '%1'").arg(value);
                 return false;
             }
         } else if (arg == QLatin1String("--from")) {
             options.fromFile = value;
         }
+    }
+    if (!reader.error().isEmpty()) {
+        error = reader.error();
+        return false;
     }
 
     if (!options.proxyHost.isEmpty()) {
@@ -318,13 +289,6 @@ QString stateName(ItemState s)
 // output, and other control characters would reach the terminal.
 QString field(const QString &text) { return EscapeForOutput(text); }
 
-void printLine(FILE *out, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
-    std::fputc('\n', out);
-}
-
 int downloadAll(const GetOptions &options, const QList<GetEntry> &entries)
 {
     // The program-wide values the transfers read, from the options only.
@@ -390,7 +354,7 @@ int downloadAll(const GetOptions &options, const QList<GetEntry> &entries)
     for (int i = 0; i < list.count(); ++i) {
         const ItemRef row = list.at(i);
         allFinished = allFinished && row->state == Finished;
-        printLine(stdout, QStringList{stateName(row->state), field(row->name), field(row->type), field(row->size),
+        PrintLine(stdout, QStringList{stateName(row->state), field(row->name), field(row->type), field(row->size),
                                       field(row->received), field(row->percent), field(ItemFilePath(*row))}
                               .join(QLatin1Char('\t')));
     }
@@ -406,17 +370,17 @@ int RunGetCommand(const QStringList &args)
     QString error;
     QList<GetEntry> entries;
     if (!ParseGetArguments(args, options, error) || (!options.help && !CollectGetEntries(options, entries, error))) {
-        printLine(stderr, EscapeForOutput(error));
+        PrintLine(stderr, EscapeForOutput(error));
         return 2;
     }
     if (options.help) {
-        printLine(stdout, GetUsage());
+        PrintLine(stdout, GetUsage());
         return 0;
     }
     // Nobody is there to answer a message box: a message goes to standard
     // error as one line and a question is answered No.
     Msg::setHandler([](Msg::Kind, const QString &text) {
-        printLine(stderr, QStringLiteral("velmora get: ") + EscapeForOutput(text));
+        PrintLine(stderr, QStringLiteral("velmora get: ") + EscapeForOutput(text));
         return false;
     });
     Msg::setInputHandler([](const QString &, const QString &, bool *ok) {

@@ -2,6 +2,7 @@
 // download window would find it after a transfer.
 #include "transfer/sniff.h"
 
+#include "app/commandline.h"
 #include "transfer/filetype.h"
 
 #include <QFileInfo>
@@ -11,12 +12,6 @@
 namespace {
 
 const char kUsage[] = "usage: velmora sniff [--] FILE...\n";
-
-void put(FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
 
 } // namespace
 
@@ -47,12 +42,12 @@ int RunSniffCommand(const QStringList &args)
         // Only regular files are sniffed: a folder, a missing path or a
         // device is reported and the others still get their answer.
         if (!QFileInfo(path).isFile()) {
-            put(stderr, QStringLiteral("velmora sniff: %1: no such file\n").arg(path));
+            WriteText(stderr, QStringLiteral("velmora sniff: %1: no such file\n").arg(path));
             status = 1;
             continue;
         }
         const QString type = 打开文件判断文件类型(path);
-        put(stdout, (type.isEmpty() ? QStringLiteral("-") : type) + QLatin1Char('\t') + path + QLatin1Char('\n'));
+        WriteText(stdout, (type.isEmpty() ? QStringLiteral("-") : type) + QLatin1Char('\t') + path + QLatin1Char('\n'));
     }
     std::fflush(stdout);
     return status;

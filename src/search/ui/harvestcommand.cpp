@@ -1,6 +1,7 @@
 #include "search/ui/harvestcommand.h"
 
 #include "app/clock.h"
+#include "app/commandline.h"
 #include "search/harvestlist.h"
 #include "search/pagingrun.h"
 #include "search/resultparser.h"
@@ -23,8 +24,6 @@ namespace {
 // reader waits for a page's remaining requests once its document is parsed.
 constexpr double LoadLimitSeconds = PagingRun::LoadLimitSeconds;
 constexpr double AfterParsedSeconds = 5.0;
-
-void printErr(const QString &text) { std::fprintf(stderr, "%s\n", text.toUtf8().constData()); }
 
 // A saved page keeps its scripts and style sheets on the site it came from.
 // The reader needs only the saved document, so while it loads nothing is
@@ -153,18 +152,6 @@ void runPages(BrowserPane &pane, HarvestList &list, const HarvestOptions &option
         loop.exec();
 }
 
-bool wholeNumber(const QString &text, int low, int high, int &out)
-{
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,6}$"));
-    if (!digits.match(text).hasMatch())
-        return false;
-    const int value = text.toInt();
-    if (value < low || value > high)
-        return false;
-    out = value;
-    return true;
-}
-
 } // namespace
 
 QString HarvestUsage()
@@ -175,54 +162,35 @@ QString HarvestUsage()
 bool ParseHarvestArguments(const QStringList &args, HarvestOptions &options, QString &error)
 {
     options = HarvestOptions();
-    bool optionsEnd = false;
-    for (int i = 0; i < args.size(); ++i) {
-        QString arg = args[i];
-        if (optionsEnd || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+    OptionReader reader(QStringLiteral("velmora harvest"), args, {"--help", "-h", "--all-types", "--pages"},
+                        {"--delay", "--export"});
+    while (reader.next()) {
+        const QString &arg = reader.name();
+        const QString &value = reader.value();
+        if (reader.isOperand()) {
             options.pageArgs << arg;
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            optionsEnd = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
         } else if (arg == QLatin1String("--all-types")) {
             options.allTypes = true;
         } else if (arg == QLatin1String("--pages")) {
             options.pages = true;
-        } else {
-            QString value;
-            bool hasValue = false;
-            const qsizetype eq = arg.indexOf(QLatin1Char('='));
-            if (arg.startsWith(QLatin1String("--")) && eq > 2) {
-                value = arg.mid(eq + 1);
-                arg = arg.left(eq);
-                hasValue = true;
-            }
-            if (arg != QLatin1String("--delay") && arg != QLatin1String("--export")) {
-                error = QStringLiteral("velmora harvest: unknown option '%1'").arg(args[i]);
+        } else if (arg == QLatin1String("--delay")) {
+            if (!DigitsNumber(value, 0, 120, options.delaySeconds)) {
+                error = QStringLiteral("velmora harvest: --delay must be a whole number of seconds from 0 to 120, not '%1'").arg(value);
                 return false;
             }
-            if (!hasValue) {
-                if (i + 1 >= args.size()) {
-                    error = QStringLiteral("velmora harvest: option '%1' needs a value").arg(arg);
-                    return false;
-                }
-                value = args[++i];
+        } else {
+            if (value.isEmpty()) {
+                error = QStringLiteral("velmora harvest: --export needs a file name");
+                return false;
             }
-            if (arg == QLatin1String("--delay")) {
-                if (!wholeNumber(value, 0, 120, options.delaySeconds)) {
-                    error = QStringLiteral("velmora harvest: --delay must be a whole number of seconds from 0 to 120, not '%1'").arg(value);
-                    return false;
-                }
-            } else {
-                if (value.isEmpty()) {
-                    error = QStringLiteral("velmora harvest: --export needs a file name");
-                    return false;
-                }
-                options.exportFile = value;
-            }
+            options.exportFile = value;
         }
+    }
+    if (!reader.error().isEmpty()) {
+        error = reader.error();
+        return false;
     }
     if (!options.help && options.pageArgs.isEmpty()) {
         error = QStringLiteral("velmora harvest: no page given");
@@ -245,12 +213,12 @@ int runHarvestCommand(const QStringList &args)
     HarvestOptions options;
     QString error;
     if (!ParseHarvestArguments(args, options, error)) {
-        printErr(error);
-        printErr(HarvestUsage());
+        PrintLine(stderr, error);
+        PrintLine(stderr, HarvestUsage());
         return 2;
     }
     if (options.help) {
-        std::printf("%s\n", HarvestUsage().toUtf8().constData());
+        PrintLine(stdout, HarvestUsage());
         return 0;
     }
 
@@ -269,7 +237,7 @@ int runHarvestCommand(const QStringList &args)
         else if (loaded)
             read = importPage(pane, list, !options.allTypes);
         if (!read) {
-            printErr(QStringLiteral("velmora harvest: %1: could not be loaded").arg(page));
+            PrintLine(stderr, QStringLiteral("velmora harvest: %1: could not be loaded").arg(page));
             status = 1;
         }
     }
@@ -285,7 +253,7 @@ int runHarvestCommand(const QStringList &args)
     if (!options.exportFile.isEmpty()) {
         QString why;
         if (!list.writeExport(options.exportFile, &why)) {
-            printErr(QStringLiteral("velmora harvest: cannot write '%1': %2").arg(options.exportFile, why));
+            PrintLine(stderr, QStringLiteral("velmora harvest: cannot write '%1': %2").arg(options.exportFile, why));
             status = 1;
         }
     }
