@@ -2,27 +2,26 @@
 #include "app/messages.h"
 #include "app/paths.h"
 #include "support/messagerecorder.h"
+#include "support/runprogram.h"
 #include "support/testhome.h"
-
-#include <QProcess>
 
 class TestApp : public QObject {
     Q_OBJECT
 private slots:
     void versionOption()
     {
-        QProcess p;
-        p.start(qEnvironmentVariable("VELMORA_TEST_BIN"), {QStringLiteral("--version")});
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitCode(), 0);
-        QCOMPARE(p.readAllStandardOutput().trimmed(), QByteArray("1.8.1225"));
+        ProgramSetup setup;
+        setup.limitMs = 20000;
+        const ProgramRun run = RunProgram({QStringLiteral("--version")}, setup);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.trimmed(), QByteArray("1.8.1225"));
     }
     void unknownSubcommandIsAUsageError()
     {
-        QProcess p;
-        p.start(qEnvironmentVariable("VELMORA_TEST_BIN"), {QStringLiteral("no-such-command")});
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitCode(), 2);
+        ProgramSetup setup;
+        setup.limitMs = 20000;
+        const ProgramRun run = RunProgram({QStringLiteral("no-such-command")}, setup);
+        QCOMPARE(run.exitCode, 2);
     }
     void everyFolderLivesBelowVelmoraHome()
     {

@@ -1,12 +1,12 @@
 #include "transfer/getcommand.h"
 #include "support/challengepage.h"
 #include "support/httptestserver.h"
+#include "support/runprogram.h"
 #include "support/testfiles.h"
 #include "support/testhome.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -46,31 +46,15 @@ struct GetRun {
 GetRun runGet(const QString &home, const QString &folder, const QStringList &args,
              const std::function<void(QProcess &)> &started = {})
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VELMORA_HOME", home + "/child");
-    QDir().mkpath(home + "/run");
-    QFile::setPermissions(home + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    env.insert("XDG_RUNTIME_DIR", home + "/run");
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(folder);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    p.start(binary(), QStringList{"get"} + args);
-    if (started)
-        started(p);
-    loop.exec();
+    ProgramSetup setup;
+    setup.home = home;
+    setup.folder = folder;
+    setup.started = started;
+    const ProgramRun program = RunProgram(QStringList{"get"} + args, setup);
     GetRun run;
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished();
-        return run;
-    }
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.err = p.readAllStandardError();
-    for (const QString &line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+    run.exitCode = program.exitCode;
+    run.err = program.err;
+    for (const QString &line : QString::fromUtf8(program.out).split('\n', Qt::SkipEmptyParts))
         run.rows << line.split('\t');
     return run;
 }

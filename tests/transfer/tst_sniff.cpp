@@ -1,8 +1,8 @@
+#include "support/runprogram.h"
 #include "support/testhome.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 class TestSniff : public QObject {
@@ -15,21 +15,16 @@ private:
     };
     static Run sniff(const QStringList &args, const QString &workDir)
     {
-        QProcess p;
-        p.setWorkingDirectory(workDir);
-        // A runtime folder of its own keeps Qt's start-up notes off stderr.
-        QTemporaryDir runtime;
-        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("VELMORA_TEST_BIN"), QStringList{QStringLiteral("sniff")} + args);
+        QTemporaryDir home;
+        ProgramSetup setup;
+        setup.home = home.path();
+        setup.folder = workDir;
+        setup.limitMs = 30000;
+        const ProgramRun program = RunProgram(QStringList{QStringLiteral("sniff")} + args, setup);
         Run r;
-        if (!p.waitForFinished(30000))
-            return r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
+        r.exitCode = program.exitCode;
+        r.out = QString::fromUtf8(program.out);
+        r.err = QString::fromUtf8(program.err);
         return r;
     }
 

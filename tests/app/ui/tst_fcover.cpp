@@ -9,11 +9,11 @@
 #include "app/versiontext.h"
 #include "queue/ui/ffiledownload.h"
 #include "support/messagerecorder.h"
+#include "support/runprogram.h"
 #include "support/uitestmain.h"
 
 #include <QLabel>
 #include <QPointer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QPushButton>
 #include <QTimer>
@@ -122,16 +122,14 @@ private slots:
     void programStartsWithStartWindow()
     {
         QTemporaryDir home;
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VELMORA_HOME"), home.path());
-        env.insert(QStringLiteral("VELMORA_STARTUP_PROBE"), QStringLiteral("search:0"));
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("VELMORA_TEST_BIN"), QStringList());
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 0);
+        ProgramSetup setup;
+        setup.home = home.path();
+        setup.environment.insert(QStringLiteral("VELMORA_STARTUP_PROBE"), QStringLiteral("search:0"));
+        setup.limitMs = 60000;
+        const ProgramRun run = RunProgram(QStringList(), setup);
+        QCOMPARE(run.exitCode, 0);
         QStringList events;
-        for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
+        for (const QByteArray &line : run.out.split('\n'))
             if (!line.isEmpty())
                 events << QString::fromLatin1(line.split(' ').value(0));
         events.removeAll(QStringLiteral("warm")); // whenever the engine is ready

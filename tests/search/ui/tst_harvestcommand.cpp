@@ -1,14 +1,10 @@
 #include "transfer/getcommand.h"
 #include "support/httptestserver.h"
 #include "support/resultpages.h"
+#include "support/runprogram.h"
 #include "support/testfiles.h"
 #include "support/uitestmain.h"
 #include "app/codecs.h"
-
-#include <QDir>
-#include <QEventLoop>
-#include <QProcess>
-#include <QTimer>
 
 namespace {
 
@@ -22,31 +18,14 @@ struct Run {
 // loopback server.
 Run harvest(const QString &home, const QStringList &args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VELMORA_HOME", home + "/child");
-    QDir().mkpath(home + "/run");
-    QFile::setPermissions(home + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    env.insert("XDG_RUNTIME_DIR", home + "/run");
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(home);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    ProgramSetup setup;
+    setup.home = home;
+    setup.folder = home;
+    const ProgramRun program = RunProgram(QStringList{"harvest"} + args, setup);
     Run run;
-    p.start(qEnvironmentVariable("VELMORA_TEST_BIN"), QStringList{"harvest"} + args);
-    if (!p.waitForStarted(20000))
-        return run;
-    loop.exec();
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished();
-        return run;
-    }
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    run.lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    run.exitCode = program.exitCode;
+    run.err = QString::fromUtf8(program.err);
+    run.lines = QString::fromUtf8(program.out).split('\n', Qt::SkipEmptyParts);
     return run;
 }
 
