@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "support/messagerecorder.h"
 #include "support/uitestmain.h"
+#include "support/widgettests.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,10 +22,7 @@ struct Dialog {
     template <typename T>
     T *get(const char *name)
     {
-        T *w = dlg.findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("control %s missing", name);
-        return w;
+        return control<T>(&dlg, name);
     }
     void type(const char *name, const QString &text)
     {

@@ -12,6 +12,7 @@
 #include "support/httptestserver.h"
 #include "support/messagerecorder.h"
 #include "support/uitestmain.h"
+#include "support/widgettests.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -33,15 +34,6 @@
 namespace K = SettingKeys;
 
 namespace {
-
-template <typename T>
-T *control(QWidget *window, const char *name)
-{
-    T *w = window->findChild<T *>(QString::fromUtf8(name));
-    if (!w)
-        qFatal("control %s missing", name);
-    return w;
-}
 
 void click(QWidget *window, const char *button)
 {

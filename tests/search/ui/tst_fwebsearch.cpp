@@ -17,6 +17,7 @@
 #include "support/messagerecorder.h"
 #include "support/resultpages.h"
 #include "support/uitestmain.h"
+#include "support/widgettests.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -41,22 +42,6 @@ namespace K = SettingKeys;
 namespace {
 
 ScriptedResponse html(const QByteArray &body) { return ScriptedResponse::ok(body, "text/html; charset=utf-8"); }
-
-// Runs fn on the modal dialog of type D as soon as its event loop shows it.
-template <typename D>
-void whenModal(std::function<void(D *)> fn)
-{
-    auto *poll = new QTimer(qApp);
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, fn] {
-        if (auto *dialog = qobject_cast<D *>(QApplication::activeModalWidget())) {
-            poll->deleteLater();
-            poll->stop();
-            fn(dialog);
-        }
-    });
-    poll->start();
-}
 
 // Chooses the folder and title naming in the save-location dialog, then OK.
 void chooseFolder(const QString &folder)

@@ -19,6 +19,7 @@
 #include "support/httptestserver.h"
 #include "support/resultpages.h"
 #include "support/uitestmain.h"
+#include "support/widgettests.h"
 #include "transfer/network.h"
 
 #include <QComboBox>
@@ -43,21 +44,6 @@ QByteArray pdfBytes(int n)
 {
     return "%PDF-1.4\n% paper " + QByteArray::number(n) + "\n" + HttpTestServer::pattern(n * 7, 5000 + n * 311)
            + "\n%%EOF\n";
-}
-
-template <typename D>
-void whenModal(std::function<void(D *)> fn)
-{
-    auto *poll = new QTimer(qApp);
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, fn] {
-        if (auto *dialog = qobject_cast<D *>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            fn(dialog);
-        }
-    });
-    poll->start();
 }
 
 // Moves the clock over the pauses of a paging run as soon as they begin, so
