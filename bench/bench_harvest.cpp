@@ -9,6 +9,7 @@
 #include "queue/ui/ffiledownload.h"
 #include "search/harvestlist.h"
 #include "search/ui/harvestpanel.h"
+#include "benchsupport.h"
 
 #include <QAction>
 
@@ -20,7 +21,7 @@
 
 namespace {
 
-double ms(const QElapsedTimer &t) { return t.nsecsElapsed() / 1e6; }
+using bench::ms;
 
 QString urlOf(int i) { return QStringLiteral("https://pmc.example.org/articles/PMC%1/pdf/").arg(1000000 + i); }
 
@@ -34,10 +35,8 @@ QString titleOf(int i)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("VELMORA_HOME", home.path().toUtf8());
+    bench::prepareEnvironment(home);
     QApplication app(argc, argv);
     const int rows = 10000;
 

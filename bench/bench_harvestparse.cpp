@@ -8,6 +8,7 @@
 #include "search/ui/browserpane.h"
 #include "support/httptestserver.h"
 #include "support/resultpages.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,12 +81,8 @@ void report(const char *what, std::vector<double> times, double targetMs)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QTemporaryDir home;
-    qputenv("VELMORA_HOME", home.path().toLocal8Bit());
+    bench::prepareEnvironment(home, true);
     QApplication app(argc, argv);
 
     HttpTestServer server;

@@ -67,10 +67,8 @@ double inetSeconds(DownloadSession &session, InetTransfer &inet, const QString &
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("VELMORA_HOME", home.path().toLocal8Bit());
+    bench::prepareEnvironment(home);
     QApplication app(argc, argv);
 
     QTemporaryDir work;

@@ -104,10 +104,8 @@ double slotsSeconds(const bench::LoopbackServer &server, const bench::ServedFile
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("VELMORA_HOME", home.path().toLocal8Bit());
+    bench::prepareEnvironment(home);
     QApplication app(argc, argv);
 
     QTemporaryDir work;

@@ -9,6 +9,7 @@
 #include "search/analysis.h"
 #include "search/harvestlist.h"
 #include "search/ui/fwebsearch.h"
+#include "benchsupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,20 +20,12 @@
 
 #include <cstdio>
 
-namespace {
-
-double ms(const QElapsedTimer &t) { return t.nsecsElapsed() / 1e6; }
-
-} // namespace
+using bench::ms;
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QTemporaryDir home;
-    qputenv("VELMORA_HOME", home.path().toUtf8());
+    bench::prepareEnvironment(home, true);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));

@@ -279,10 +279,8 @@ void timer1OverLargeList(const QString &folder)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("VELMORA_HOME", home.path().toLocal8Bit());
+    bench::prepareEnvironment(home);
     QApplication app(argc, argv);
 
     QTemporaryDir work;

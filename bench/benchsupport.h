@@ -1,16 +1,19 @@
 #pragma once
-// Shared by the transfer benches: a folder of large files with distinct
+// Shared by the benches: the environment they run in, milliseconds from a
+// timer and, for the transfer benches, a folder of large files with distinct
 // contents, served by python3 -m http.server in another process on
 // 127.0.0.1, a check that a fetched copy is complete and correct, and the
 // process's resident memory figures.
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -18,6 +21,20 @@
 #include <cstdio>
 
 namespace bench {
+
+// Before the QApplication: Qt's offscreen platform unless one is chosen, the
+// browser engine without its sandbox when the bench uses it, and the
+// program's settings and data in home.
+inline void prepareEnvironment(const QTemporaryDir &home, bool browser = false)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (browser && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    qputenv("VELMORA_HOME", home.path().toLocal8Bit());
+}
+
+inline double ms(const QElapsedTimer &t) { return t.nsecsElapsed() / 1e6; }
 
 // A "kB" field of /proc/self/status (VmRSS, VmHWM), or -1.
 inline qint64 statusKb(const char *field)
