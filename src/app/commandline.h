@@ -46,6 +46,11 @@ bool WholeNumber(const QString &text, int low, int high, int &value);
 // The same, written as 1 to 6 digits and nothing else.
 bool DigitsNumber(const QString &text, int low, int high, int &value);
 
+// A text as a subcommand prints it: a backslash, tab, line break and every
+// other control character written as an escape ("\\", "\t", "\n", "\x1b"),
+// so no name or URL can break a column or talk to the terminal.
+QString EscapeForOutput(const QString &text);
+
 // Writes the text as UTF-8, then with a line end.
 void WriteText(FILE *out, const QString &text);
 void PrintLine(FILE *out, const QString &text);

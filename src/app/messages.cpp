@@ -1,5 +1,7 @@
 #include "app/messages.h"
 
+#include "app/commandline.h"
+
 #include <cstdio>
 
 namespace {
@@ -7,15 +9,13 @@ Msg::Handler g_handler;
 Msg::InputHandler g_input;
 QString g_inputTitle;
 
-// Nobody to ask: the message goes to standard error on one line, so a
-// multi-line text cannot pass for several messages, and nothing is confirmed.
+// Nobody to ask: the message goes to standard error as one escaped line, so
+// a multi-line text cannot pass for several messages and no text can talk to
+// the terminal, and nothing is confirmed.
 bool toStandardError(Msg::Kind kind, const QString &text)
 {
-    QString line = text;
-    line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '))
-        .replace(QLatin1Char('\r'), QLatin1Char(' '));
     const char *prefix = kind == Msg::Kind::Error ? "error" : kind == Msg::Kind::Question ? "question (answered No)" : "note";
-    std::fprintf(stderr, "velmora: %s: %s\n", prefix, line.toUtf8().constData());
+    PrintLine(stderr, QStringLiteral("velmora: %1: %2").arg(QLatin1String(prefix), EscapeForOutput(text)));
     std::fflush(stderr);
     return false;
 }

@@ -176,29 +176,6 @@ bool IsFileType(const QString &type)
     return true;
 }
 
-QString EscapeForOutput(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\\')
-            out += QLatin1String("\\\\");
-        else if (u == u'\t')
-            out += QLatin1String("\\t");
-        else if (u == u'\n')
-            out += QLatin1String("\\n");
-        else if (u == u'\r')
-            out += QLatin1String("\\r");
-        else if (u < 0x20 || u == 0x7f)
-            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else if (u >= 0x80 && u < 0xa0) // C1: some terminals act on these too
-            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
 
 bool EntryFromLine(const QString &line, GetEntry &entry, QString *error)
 {
@@ -378,20 +355,15 @@ int RunGetCommand(const QStringList &args)
         return 0;
     }
     // Nobody is there to answer a message box: a message goes to standard
-    // error as one line and a question is answered No.
+    // error as one line under the subcommand's name, a question is answered
+    // No (and an input box, without a handler, is cancelled).
     Msg::setHandler([](Msg::Kind, const QString &text) {
         PrintLine(stderr, QStringLiteral("velmora get: ") + EscapeForOutput(text));
         return false;
-    });
-    Msg::setInputHandler([](const QString &, const QString &, bool *ok) {
-        if (ok)
-            *ok = false;
-        return QString();
     });
     // Without windows the browser engine runs in a child process.
     UseChildProcessForChecks();
     const int status = downloadAll(options, entries);
     Msg::setHandler({});
-    Msg::setInputHandler({});
     return status;
 }

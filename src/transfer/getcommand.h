@@ -9,6 +9,7 @@
 // Its settings come from these options only; the user's stored settings are
 // never written, and whatever the program-wide values read from them is
 // replaced by the options. Messages go to standard error, never to a dialog.
+#include "app/commandline.h"
 #include "transfer/headers.h"
 
 #include <QList>
@@ -59,10 +60,6 @@ bool IsFileType(const QString &type);
 // file type (the whole command then stops as a usage error).
 bool EntryFromLine(const QString &line, GetEntry &entry, QString *error = nullptr);
 
-// A text as `get` prints it: a backslash, tab, line break and every other
-// control character written as an escape ("\\", "\t", "\n", "\x1b"), so
-// no name or URL can break a column or talk to the terminal.
-QString EscapeForOutput(const QString &text);
 
 // The rows to add: those of the --from file, then the URLs given. False with
 // a one-line message when the file cannot be read or there is no URL at all.
